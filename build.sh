@@ -1,0 +1,70 @@
+#!/bin/bash
+# The one entry point: ./build.sh deps|build|test|report [--example]
+set -euo pipefail
+cd "$(dirname "$0")"
+root=$PWD
+build_root=$root/build
+i686_dir=$build_root/i686
+x64_dir=$build_root/x86_64
+jobs=$(nproc 2>/dev/null || echo 2)
+
+packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
+          wine wine64 libwine-dev googletest cmake ninja-build)
+
+say() { printf '==> %s\n' "$*"; }
+
+deps() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing Debian packages: ${missing[*]}" >&2
+        echo "Install them as root: apt-get install ${missing[*]}" >&2
+        exit 1
+    fi
+    say "installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+configure_and_build() {
+    local arch=$1 dir=$2; shift 2
+    cmake -S "$root" -B "$dir" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch.cmake" \
+        -DTRIVELD_TESTS=ON "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+}
+
+build() {
+    say "building the product (i686)"
+    configure_and_build i686 "$i686_dir"
+    say "building the test build (x86_64)"
+    configure_and_build x86_64 "$x64_dir" -DTRIVELD_I686_DLL="$i686_dir/Triveld.dll"
+}
+
+run_tests() {
+    local status=0
+    say "host checks of the 32-bit product"
+    (cd "$i686_dir" && ctest --output-on-failure) || status=1
+    say "test suite under Wine (x86_64)"
+    (cd "$x64_dir" && ctest --output-on-failure -j "$jobs") || status=1
+    return $status
+}
+
+report() {
+    build
+    say "The 32-bit product DLL: $i686_dir/Triveld.dll"
+    say "The readiness report needs the COM frame and registration; not built yet."
+}
+
+case "${1:-}" in
+    deps) deps ;;
+    build) deps; build ;;
+    test) deps; build; run_tests ;;
+    report) deps; shift; report "$@" ;;
+    *) echo "usage: $0 deps|build|test|report [--example]" >&2; exit 2 ;;
+esac

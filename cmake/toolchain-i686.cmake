@@ -1,0 +1,13 @@
+# The product: 32-bit Windows, posix-thread mingw-w64 compilers.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(TRIVELD_TRIPLET i686-w64-mingw32)
+set(CMAKE_C_COMPILER /usr/bin/i686-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER /usr/bin/i686-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER /usr/bin/i686-w64-mingw32-windres)
+set(TRIVELD_WIDL /usr/bin/i686-w64-mingw32-widl)
+set(TRIVELD_WIDL_SYSKIND --win32)
+set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -1,0 +1,45 @@
+#ifndef TRIVELD_SERVICE_REGISTRY_KEY_H
+#define TRIVELD_SERVICE_REGISTRY_KEY_H
+
+#include <windows.h>
+
+// A positive Win32 code becomes 0x8007xxxx; 0 and negative values pass unchanged.
+HRESULT Win32ToHresult(LONG code);
+// Win32ToHresult of the calling thread's last error.
+HRESULT LastErrorHresult();
+
+// Owns one open registry key (narrow API). Every operation returns a Win32
+// code; a failed open or create keeps the key held before.
+class RegistryKey {
+public:
+    RegistryKey() = default;
+    ~RegistryKey();
+
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+
+    HKEY Handle() const { return key_; }
+
+    LONG OpenKey(HKEY parent, LPCSTR path, REGSAM access);
+    LONG CreateKey(HKEY parent, LPCSTR path, LPSTR className, DWORD options, REGSAM access,
+                   LPSECURITY_ATTRIBUTES security, LPDWORD disposition = nullptr);
+    LONG CloseKey();
+
+    LONG WriteDword(LPCSTR valueName, DWORD value);
+    LONG WriteString(LPCSTR valueName, LPCSTR text, DWORD type);
+    // The list ends with an empty string; a list without it within `maxBytes` is refused.
+    LONG WriteMultiString(LPCSTR valueName, LPCSTR list, size_t maxBytes);
+
+    LONG ReadDword(LPCSTR valueName, DWORD* value);
+    // `size` is in bytes: the buffer's capacity on entry, the value's size on success.
+    LONG ReadString(LPCSTR valueName, LPSTR buffer, DWORD* size);
+
+    LONG DeleteTree(LPCSTR subkey);
+
+private:
+    LONG Hold(HKEY opened);
+
+    HKEY key_ = nullptr;
+};
+
+#endif

@@ -1,0 +1,44 @@
+#ifndef TRIVELD_TESTS_EVENT_RECORDER_H
+#define TRIVELD_TESTS_EVENT_RECORDER_H
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "service/event_log.h"
+
+struct RecordedEvent {
+    WORD type;
+    WORD category;
+    DWORD eventId;
+    std::wstring source;
+    std::wstring text;
+};
+
+// Stands in for the event log while it lives (Wine stores no entries) and
+// records every entry written. Entries from all threads are kept.
+class EventRecorder {
+public:
+    EventRecorder();
+    ~EventRecorder();
+
+    EventRecorder(const EventRecorder&) = delete;
+    EventRecorder& operator=(const EventRecorder&) = delete;
+
+    std::vector<RecordedEvent> Events() const;
+    void Clear();
+
+    // Make the next open or write fail with the given Win32 error.
+    void FailNextRegister(DWORD error);
+    void FailNextReport(DWORD error);
+    int OpenSources() const;
+
+private:
+    EventLogCalls saved_;
+};
+
+// "Source: Triveld  Message: " followed by `text`.
+std::wstring Composed(const std::wstring& text);
+
+#endif

@@ -1,0 +1,102 @@
+#include "tests/support/scratch_registry.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+HKEY CreateUnder(HKEY parent, const std::string& path)
+{
+    HKEY key = nullptr;
+    LONG result = RegCreateKeyExA(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    EXPECT_EQ(ERROR_SUCCESS, result) << "creating " << path;
+    return key;
+}
+
+} // namespace
+
+ScratchRegistry::ScratchRegistry()
+{
+    static volatile LONG sequence = 0;
+    rootPath_ = "Software\\TriveldTests\\" + std::to_string(GetCurrentProcessId()) + "-" +
+                std::to_string(InterlockedIncrement(&sequence));
+    machine_ = CreateUnder(HKEY_CURRENT_USER, rootPath_ + "\\HKLM");
+    classes_ = CreateUnder(HKEY_CURRENT_USER, rootPath_ + "\\HKCR");
+    EXPECT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_));
+    EXPECT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_));
+}
+
+ScratchRegistry::~ScratchRegistry()
+{
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    RegCloseKey(machine_);
+    RegCloseKey(classes_);
+    RegDeleteTreeA(HKEY_CURRENT_USER, rootPath_.c_str());
+}
+
+void CreateKeyPath(HKEY root, const std::string& path)
+{
+    RegCloseKey(CreateUnder(root, path));
+}
+
+void SetRaw(HKEY root, const std::string& path, const char* name, DWORD type, const void* data,
+            DWORD size)
+{
+    HKEY key = CreateUnder(root, path);
+    ASSERT_NE(nullptr, key);
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size));
+    RegCloseKey(key);
+}
+
+void SetDword(HKEY root, const std::string& path, const char* name, DWORD value)
+{
+    SetRaw(root, path, name, REG_DWORD, &value, sizeof(value));
+}
+
+void SetString(HKEY root, const std::string& path, const char* name, const std::string& text,
+               DWORD type)
+{
+    SetRaw(root, path, name, type, text.c_str(), static_cast<DWORD>(text.size() + 1));
+}
+
+void SetWideString(HKEY root, const std::string& path, const wchar_t* name,
+                   const std::wstring& text, DWORD type)
+{
+    HKEY key = CreateUnder(root, path);
+    ASSERT_NE(nullptr, key);
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                             static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))));
+    RegCloseKey(key);
+}
+
+bool KeyExists(HKEY root, const std::string& path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+bool ReadRaw(HKEY root, const std::string& path, const char* name, DWORD* type,
+             std::string* bytes)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    DWORD size = 0;
+    LONG result = RegQueryValueExA(key, name, nullptr, type, nullptr, &size);
+    if (result == ERROR_SUCCESS) {
+        bytes->assign(size, '\0');
+        result = RegQueryValueExA(key, name, nullptr, type,
+                                  reinterpret_cast<BYTE*>(&(*bytes)[0]), &size);
+        bytes->resize(size);
+    }
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
