@@ -54,33 +54,3 @@ HRESULT CWorkstationInfo::get_NetVersion(BSTR* pbsNetVersion)
     *pbsNetVersion = nullptr;
     return E_NOTIMPL;
 }
-
-HRESULT CWorkstationInfo::get_ViewerType(LONG* plViewerType)
-{
-    if (plViewerType == nullptr) {
-        return E_POINTER;
-    }
-    *plViewerType = 0;
-    return E_NOTIMPL;
-}
-
-HRESULT CWorkstationInfo::get_ViewerVersion(BSTR* pbsVersion)
-{
-    if (pbsVersion == nullptr) {
-        return E_POINTER;
-    }
-    *pbsVersion = nullptr;
-    return E_NOTIMPL;
-}
-
-HRESULT CWorkstationInfo::GetLastClientInstallStatus(LONG ViewerType, LONG* opnInstallStatus)
-{
-    if (opnInstallStatus == nullptr) {
-        return E_POINTER;
-    }
-    *opnInstallStatus = -1;
-    if (ViewerType <= 0) {
-        return E_INVALIDARG;
-    }
-    return E_NOTIMPL;
-}
