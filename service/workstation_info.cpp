@@ -45,12 +45,3 @@ HRESULT CWorkstationInfo::put_DoNotUpgradeTo64(VARIANT_BOOL)
     }
     return E_NOTIMPL;
 }
-
-HRESULT CWorkstationInfo::get_NetVersion(BSTR* pbsNetVersion)
-{
-    if (pbsNetVersion == nullptr) {
-        return E_POINTER;
-    }
-    *pbsNetVersion = nullptr;
-    return E_NOTIMPL;
-}
