@@ -89,28 +89,6 @@ TEST_F(ScriptTest, RootNamesIgnoreCase)
     EXPECT_TRUE(KeyExists(Machine(), "D"));
 }
 
-TEST(RootKeyTable, EveryNameMapsToItsPredefinedKey)
-{
-    const struct {
-        const char* name;
-        HKEY key;
-    } table[] = {
-        {"HKCR", HKEY_CLASSES_ROOT},      {"hkcu", HKEY_CURRENT_USER},
-        {"HKLM", HKEY_LOCAL_MACHINE},     {"HKU", HKEY_USERS},
-        {"HKPD", HKEY_PERFORMANCE_DATA},  {"HKDD", HKEY_DYN_DATA},
-        {"HKCC", HKEY_CURRENT_CONFIG},    {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
-        {"HKEY_CURRENT_USER", HKEY_CURRENT_USER}, {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
-        {"hkey_users", HKEY_USERS},       {"HKEY_PERFORMANCE_DATA", HKEY_PERFORMANCE_DATA},
-        {"HKEY_DYN_DATA", HKEY_DYN_DATA}, {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
-    };
-    for (const auto& row : table) {
-        EXPECT_EQ(row.key, LookupRootKey(row.name)) << row.name;
-    }
-    EXPECT_EQ(nullptr, LookupRootKey("HKCR "));
-    EXPECT_EQ(nullptr, LookupRootKey("HK"));
-    EXPECT_EQ(nullptr, LookupRootKey(""));
-}
-
 TEST_F(ScriptTest, MissingFinalBraceUndoesOnlyUpToTheSameEnd)
 {
     // The run creates A and B, fails at the end of the text; the backwards
@@ -292,16 +270,6 @@ TEST_F(ScriptTest, UnknownTypeTokenFailsInRegisterModeOnly)
     SetString(Classes(), "K", "V", "x");
     EXPECT_EQ(S_OK, Run("HKCR { K = e 'x' { val V = sz 'x' } }", kUnregister));
     EXPECT_FALSE(Exists("K"));
-}
-
-TEST_F(ScriptTest, ValueTypeTable)
-{
-    EXPECT_EQ(ValueKind::String, LookupValueType("s"));
-    EXPECT_EQ(ValueKind::MultiString, LookupValueType("M"));
-    EXPECT_EQ(ValueKind::Number, LookupValueType("d"));
-    EXPECT_EQ(ValueKind::Binary, LookupValueType("B"));
-    EXPECT_EQ(ValueKind::None, LookupValueType("sz"));
-    EXPECT_EQ(ValueKind::None, LookupValueType(""));
 }
 
 // ---- Flags -----------------------------------------------------------------
