@@ -27,25 +27,6 @@ HRESULT CWorkstationInfo::Is64BitOS(VARIANT_BOOL* opbIs64Bit)
     return S_OK;
 }
 
-HRESULT CWorkstationInfo::get_DoNotUpgradeTo64(VARIANT_BOOL* pVal)
-{
-    if (pVal == nullptr) {
-        return E_INVALIDARG;
-    }
-    if (facts_ == nullptr) {
-        return E_FAIL;
-    }
-    return E_NOTIMPL;
-}
-
-HRESULT CWorkstationInfo::put_DoNotUpgradeTo64(VARIANT_BOOL)
-{
-    if (facts_ == nullptr) {
-        return E_FAIL;
-    }
-    return E_NOTIMPL;
-}
-
 HRESULT CWorkstationInfo::get_NetVersion(BSTR* pbsNetVersion)
 {
     if (pbsNetVersion == nullptr) {
