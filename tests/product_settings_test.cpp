@@ -173,16 +173,6 @@ TEST_F(ProductSettingsTest, NativeProcessUsesTheOrvaneRootOnly)
     EXPECT_EQ(Dword(1), StoredFlag(kWow64Key));
 }
 
-TEST_F(ProductSettingsTest, ThisProcessAsksTheSystemForTheRoot)
-{
-    BOOL underWow64 = TRUE;
-    ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &underWow64));
-    ASSERT_FALSE(underWow64);
-    EXPECT_EQ(S_OK, object_->put_DoNotUpgradeTo64(VARIANT_TRUE));
-    EXPECT_EQ(Dword(1), StoredFlag(kNativeKey));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Wow6432Node"));
-}
-
 TEST_F(ProductSettingsTest, OnlyDwordOneReadsAsSet)
 {
     platform_.IsWow64ProcessAnswers(FALSE);
@@ -263,16 +253,6 @@ TEST_F(ProductSettingsTest, EveryNonZeroVariantBoolStoresOne)
         EXPECT_EQ(Dword(1), StoredFlag(kNativeKey)) << value;
     }
     EXPECT_TRUE(recorder_.Events().empty());
-}
-
-TEST_F(ProductSettingsTest, WritingReplacesAValueOfAnotherType)
-{
-    platform_.IsWow64ProcessAnswers(FALSE);
-    SetString(HKEY_LOCAL_MACHINE, kNativeKey, kValue, "1");
-    EXPECT_EQ(S_OK, object_->put_DoNotUpgradeTo64(VARIANT_TRUE));
-    DWORD type = 0;
-    EXPECT_EQ(Dword(1), StoredFlag(kNativeKey, &type));
-    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
 }
 
 TEST_F(ProductSettingsTest, PartOfTheChainPresentKeepsItsContent)
