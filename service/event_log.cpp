@@ -81,12 +81,12 @@ HRESULT WriteEntry(int severity, HRESULT code, const wchar_t* source, const wcha
     const EventLogCalls& calls = activeCalls;
     HANDLE log = calls.registerEventSource(nullptr, source);
     if (log == nullptr) {
-        return LastErrorHresult();
+        return LastFailureHresult();
     }
     LPCWSTR strings[] = {text};
     if (!calls.reportEvent(log, EventTypeOf(severity), 0, GetCurrentProcessId(), nullptr, 1, 0,
                            strings, nullptr)) {
-        HRESULT failure = LastErrorHresult();
+        HRESULT failure = LastFailureHresult();
         calls.deregisterEventSource(log);
         return failure;
     }

@@ -30,7 +30,8 @@ EventLogCalls RealEventLogCalls();
 
 // Writes one Application-log entry: "Source: <source>  Message: <text>", then
 // " Error: 0x..." and the system's message when `code` is not 0. Returns
-// `code` when the entry was written.
+// `code` when the entry was written, E_INVALIDARG for a null source or format
+// (nothing written), otherwise the failing event-log call's error.
 HRESULT EventLogReporter(int severity, HRESULT code, const wchar_t* source,
                          const wchar_t* format, ...);
 

@@ -15,6 +15,12 @@ HRESULT LastErrorHresult()
     return Win32ToHresult(static_cast<LONG>(GetLastError()));
 }
 
+HRESULT LastFailureHresult()
+{
+    const HRESULT result = LastErrorHresult();
+    return FAILED(result) ? result : E_FAIL;
+}
+
 RegistryKey::~RegistryKey()
 {
     CloseKey();
@@ -71,12 +77,18 @@ LONG RegistryKey::WriteDword(LPCSTR valueName, DWORD value)
 
 LONG RegistryKey::WriteString(LPCSTR valueName, LPCSTR text, DWORD type)
 {
+    if (text == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
     const DWORD size = static_cast<DWORD>(std::strlen(text) + 1);
     return RegSetValueExA(key_, valueName, 0, type, reinterpret_cast<const BYTE*>(text), size);
 }
 
 LONG RegistryKey::WriteMultiString(LPCSTR valueName, LPCSTR list, size_t maxBytes)
 {
+    if (list == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
     // Walk the strings up to and including the closing empty one, never past maxBytes.
     size_t size = 0;
     for (;;) {
@@ -99,21 +111,30 @@ LONG RegistryKey::WriteMultiString(LPCSTR valueName, LPCSTR list, size_t maxByte
 
 LONG RegistryKey::ReadDword(LPCSTR valueName, DWORD* value)
 {
+    if (value == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
     DWORD type = 0;
-    DWORD size = sizeof(DWORD);
-    LONG result = RegQueryValueExA(key_, valueName, nullptr, &type, reinterpret_cast<BYTE*>(value),
+    DWORD read = 0;
+    DWORD size = sizeof(read);
+    LONG result = RegQueryValueExA(key_, valueName, nullptr, &type, reinterpret_cast<BYTE*>(&read),
                                    &size);
     if (result != ERROR_SUCCESS) {
         return result;
     }
-    if (type != REG_DWORD) {
+    // A shorter REG_DWORD would leave part of the number unread.
+    if (type != REG_DWORD || size != sizeof(read)) {
         return ERROR_INVALID_DATA;
     }
+    *value = read;
     return ERROR_SUCCESS;
 }
 
 LONG RegistryKey::ReadString(LPCSTR valueName, LPSTR buffer, DWORD* size)
 {
+    if (size == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
     const DWORD capacity = *size;
     DWORD available = capacity;
     *size = 0;
@@ -126,8 +147,11 @@ LONG RegistryKey::ReadString(LPCSTR valueName, LPSTR buffer, DWORD* size)
     if (type != REG_SZ && type != REG_EXPAND_SZ) {
         return ERROR_INVALID_DATA;
     }
-    // A value of zero bytes is an empty text; otherwise the last byte must end it.
     if (buffer != nullptr) {
+        if (available > capacity) {
+            return ERROR_MORE_DATA;
+        }
+        // A value of zero bytes is an empty text; otherwise the last byte must end it.
         if (available == 0) {
             if (capacity > 0) {
                 buffer[0] = '\0';
@@ -142,6 +166,9 @@ LONG RegistryKey::ReadString(LPCSTR valueName, LPSTR buffer, DWORD* size)
 
 LONG RegistryKey::DeleteTree(LPCSTR subkey)
 {
+    if (subkey == nullptr || subkey[0] == '\0') {
+        return ERROR_INVALID_PARAMETER;
+    }
     RegistryKey opened;
     LONG result = opened.OpenKey(key_, subkey, KEY_READ | KEY_WRITE);
     if (result != ERROR_SUCCESS) {

@@ -26,22 +26,3 @@ HRESULT CWorkstationInfo::Is64BitOS(VARIANT_BOOL* opbIs64Bit)
     *opbIs64Bit = facts_->Is64Bit() ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
 }
-
-HRESULT CWorkstationInfo::get_DoNotUpgradeTo64(VARIANT_BOOL* pVal)
-{
-    if (pVal == nullptr) {
-        return E_INVALIDARG;
-    }
-    if (facts_ == nullptr) {
-        return E_FAIL;
-    }
-    return E_NOTIMPL;
-}
-
-HRESULT CWorkstationInfo::put_DoNotUpgradeTo64(VARIANT_BOOL)
-{
-    if (facts_ == nullptr) {
-        return E_FAIL;
-    }
-    return E_NOTIMPL;
-}
