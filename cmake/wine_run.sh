@@ -21,5 +21,9 @@ mkdir -p "$(dirname "$prefix")"
     fi
     # A second server for the same prefix exits at once, so starting one is cheap.
     setsid "$server" -p30 </dev/null >/dev/null 2>&1 9>&- &
+    # The first program after a server start launches Wine's services, which
+    # inherit its output and outlive it; start them here, detached, so that the
+    # caller's pipes close when the program ends (a no-op once they run).
+    "$wine" cmd /c exit 0 </dev/null >/dev/null 2>&1 9>&-
 } 9>"$prefix.lock"
 exec "$wine" "$@"
