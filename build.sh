@@ -55,10 +55,45 @@ run_tests() {
     return $status
 }
 
+windows_path() {
+    local path
+    path=$(realpath -m "$1")
+    printf 'Z:%s' "${path//\//\\}"
+}
+
+# Runs a Windows program in the report's private prefix.
+in_report_prefix() {
+    "$root/cmake/wine_run.sh" "$build_root/report-prefix" "$@"
+}
+
+provision_example() {
+    local viewer_dir="$build_root/report-prefix/drive_c/Program Files/Orvane/Velmar Distributed"
+    say "provisioning the example workstation (samples/example_workstation.reg)"
+    mkdir -p "$viewer_dir"
+    cp "$x64_dir/samples/VelmarViewer.exe" "$viewer_dir/VelmarViewer.exe"
+    in_report_prefix regedit /s "$(windows_path "$root/samples/example_workstation.reg")"
+}
+
 report() {
+    local example=0
+    [ "${1:-}" = "--example" ] && example=1
     build
+    in_report_prefix cmd /c exit 0 # creates the prefix on first use
+    [ $example -eq 1 ] && provision_example
+    say "registering $(windows_path "$x64_dir/Triveld.dll") with regsvr32"
+    if ! in_report_prefix regsvr32 /s "$(windows_path "$x64_dir/Triveld.dll")"; then
+        echo "registration failed" >&2
+        exit 1
+    fi
+    say "readiness report"
+    local options=()
+    [ $example -eq 1 ] && options+=(/writeback)
+    local status=0
+    in_report_prefix cscript //nologo "$(windows_path "$root/samples/readiness_report.js")" \
+        "${options[@]}" || status=$?
+    echo
     say "The 32-bit product DLL: $i686_dir/Triveld.dll"
-    say "The readiness report needs the COM frame and registration; not built yet."
+    return $status
 }
 
 case "${1:-}" in
