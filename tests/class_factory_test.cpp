@@ -149,37 +149,4 @@ TEST(ClassFactory, ObjectCountsAndModuleLock)
     EXPECT_EQ(before, LockCount());
 }
 
-TEST(ClassFactory, LockServerCountsWithoutChecks)
-{
-    const LONG before = LockCount();
-    ComPtr<IClassFactory> factory(Factory());
-    EXPECT_EQ(S_OK, factory->LockServer(TRUE));
-    EXPECT_EQ(S_OK, factory->LockServer(TRUE));
-    EXPECT_EQ(S_OK, factory->LockServer(FALSE));
-    factory.Reset();
-    EXPECT_EQ(before + 1, LockCount());
-
-    factory.Out();
-    ComPtr<IClassFactory> again(Factory());
-    EXPECT_EQ(S_OK, again->LockServer(FALSE));
-    EXPECT_EQ(S_OK, again->LockServer(FALSE));
-    again.Reset();
-    EXPECT_EQ(before - 1, LockCount());
-    EXPECT_EQ(before, GetServerModule()->LockModule());
-}
-
-TEST(ClassFactory, UnloadAnswerFollowsTheCount)
-{
-    ASSERT_EQ(0, LockCount());
-    EXPECT_EQ(S_OK, DllCanUnloadNow());
-    EXPECT_EQ(1, GetServerModule()->LockModule());
-    EXPECT_EQ(S_FALSE, DllCanUnloadNow());
-    EXPECT_EQ(0, GetServerModule()->UnlockModule());
-    EXPECT_EQ(S_OK, DllCanUnloadNow());
-    EXPECT_EQ(-1, GetServerModule()->UnlockModule());
-    EXPECT_EQ(S_FALSE, DllCanUnloadNow());
-    EXPECT_EQ(0, GetServerModule()->LockModule());
-    EXPECT_EQ(S_OK, DllCanUnloadNow());
-}
-
 } // namespace

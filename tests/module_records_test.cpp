@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include "frame/critical_section.h"
-#include "frame/hresult_exception.h"
 #include "frame/module_instance.h"
 #include "frame/object_map.h"
 #include "frame/server_module.h"
@@ -306,19 +305,6 @@ TEST(SharedRoutines, ScopedLockLeavesAtMostOnce)
         EXPECT_EQ(1, section.RecursionCount);
     }
     EXPECT_EQ(0, section.RecursionCount);
-    DeleteCriticalSection(&section);
-}
-
-TEST(SharedRoutines, ThrowHResultCarriesTheCode)
-{
-    try {
-        ThrowHResult(E_ACCESSDENIED);
-        ADD_FAILURE() << "returned";
-    } catch (const CHResultException& exception) {
-        EXPECT_EQ(E_ACCESSDENIED, exception.Result());
-    }
-    CRITICAL_SECTION section;
-    EXPECT_NO_THROW(InitLockOrThrow(&section));
     DeleteCriticalSection(&section);
 }
 
