@@ -3,31 +3,30 @@
 #include <new>
 
 #include "frame/critical_section.h"
+#include "frame/object_map.h"
 
 bool ModuleInitFailed = false;
 
 const wchar_t kAppIdText[] = L"{C7E3A915-4B2D-4E8F-A06C-9D1F3B5E2A48}";
 
-namespace {
-ServerModule* serverModule = nullptr;
-}
-
-ServerModule* GetServerModule()
-{
-    return serverModule;
-}
-
-ServerModule::ServerModule()
+ServerModule::ServerModule(ObjectMap* objectMap) : objectMap_(objectMap)
 {
     initialised_ = 1;
-    serverModule = this;
     if (FAILED(InitLock(&moduleLock_))) {
         ModuleInitFailed = true;
+    } else {
+        lockReady_ = true;
+    }
+    if (objectMap_ != nullptr) {
+        objectMap_->StartStopAll(true);
     }
 }
 
 ServerModule::~ServerModule()
 {
+    if (objectMap_ != nullptr) {
+        objectMap_->StartStopAll(false);
+    }
     Term();
 }
 
@@ -69,6 +68,9 @@ void ServerModule::Term()
         entry->function(entry->argument);
         delete entry;
     }
-    DeleteCriticalSection(&moduleLock_);
+    if (lockReady_) {
+        DeleteCriticalSection(&moduleLock_);
+        lockReady_ = false;
+    }
     initialised_ = 0;
 }

@@ -25,6 +25,9 @@ for name in $exports; do
         *) fail "exports $name" ;;
     esac
 done
+for name in DllCanUnloadNow DllGetClassObject; do
+    grep -qx "$name" <<<"$exports" || fail "does not export $name"
+done
 
 syskind=$(( $(od -An -tu1 -j20 -N1 "$tlb") & 15 ))
 [ "$syskind" -eq 1 ] || fail "type library system kind $syskind, expected SYS_WIN32 (1)"
