@@ -66,6 +66,30 @@ int Report(IOrvWorkstationInfo* info)
     std::snprintf(statusLabel, sizeof(statusLabel), "GetLastClientInstallStatus(%ld)",
                   static_cast<long>(statusType));
     PrintRow(statusLabel, statusResult, std::to_wstring(status));
+
+    std::wstring problems;
+    auto add = [&problems](const std::wstring& problem) {
+        problems += (problems.empty() ? L"" : L"; ") + problem;
+    };
+    if (FAILED(typeResult) || type == 0) {
+        add(L"no viewer installed");
+    } else if (FAILED(versionResult) || version.text == nullptr) {
+        add(L"viewer version unreadable");
+    }
+    if (SUCCEEDED(statusResult) && status != 0) {
+        add(L"last viewer installation ended with status " + std::to_wstring(status));
+    } else if (FAILED(statusResult) && SUCCEEDED(typeResult) && type > 0) {
+        add(L"no viewer installation status");
+    }
+    if (FAILED(netResult) || net.text == nullptr || std::wstring(net.text) == L"0.0.0.0;0") {
+        add(L"no .NET Framework found");
+    }
+    if (problems.empty()) {
+        std::printf("\nVerdict: READY - %ls %ls installed cleanly, .NET %ls\n", ViewerName(type),
+                    version.text, net.text);
+    } else {
+        std::printf("\nVerdict: NOT READY - %ls\n", problems.c_str());
+    }
     return 0;
 }
 

@@ -66,6 +66,33 @@ Function Main()
     If IsNull(version) Or IsEmpty(version) Then version = "(none)"
     Row "ViewerVersion", errVersion, version
     Row "GetLastClientInstallStatus(" & statusType & ")", errStatus, status
+
+    Dim problems
+    problems = ""
+    If errType <> 0 Then
+        problems = problems & "; no viewer installed"
+    ElseIf viewerType = 0 Then
+        problems = problems & "; no viewer installed"
+    ElseIf errVersion <> 0 Or version = "(none)" Then
+        problems = problems & "; viewer version unreadable"
+    End If
+    If errStatus = 0 Then
+        If status <> 0 Then problems = problems & "; last viewer installation ended with status " & status
+    ElseIf errType = 0 Then
+        If viewerType > 0 Then problems = problems & "; no viewer installation status"
+    End If
+    If errNet <> 0 Then
+        problems = problems & "; no .NET Framework found"
+    ElseIf net = "0.0.0.0;0" Then
+        problems = problems & "; no .NET Framework found"
+    End If
+    WScript.Echo ""
+    If problems = "" Then
+        WScript.Echo "Verdict: READY - " & ViewerName(viewerType) & " " & version & _
+                     " installed cleanly, .NET " & net
+    Else
+        WScript.Echo "Verdict: NOT READY - " & Mid(problems, 3)
+    End If
     Main = 0
 End Function
 
