@@ -1,5 +1,5 @@
 #!/bin/bash
-# The one entry point: ./build.sh deps|build|test|report [--example]
+# The one entry point: ./build.sh deps|build|test|report [--example]|bench
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$PWD
@@ -96,10 +96,52 @@ report() {
     return $status
 }
 
+# --- ./build.sh bench: the benchmark in its own prefix, one table ---
+bench_prefix=$build_root/bench-prefix
+
+in_bench_prefix() {
+    "$root/cmake/wine_run.sh" "$bench_prefix" "$@"
+}
+
+bench_register() {
+    local dll clsid='{5B1E0C42-7A93-4D61-9E2F-3C8A0D4B7E15}' progid
+    dll=$(windows_path "$x64_dir/Triveld.dll")
+    # Until the DLL registers itself: the class, its ProgIDs and the type library by hand.
+    in_bench_prefix reg add "HKCR\\CLSID\\$clsid\\InprocServer32" /ve /d "$dll" /f >/dev/null
+    in_bench_prefix reg add "HKCR\\CLSID\\$clsid\\InprocServer32" /v ThreadingModel /d Both /f >/dev/null
+    for progid in Triveld.OrvWorkstationInfo Triveld.OrvWorkstationInfo.3 Triveld.OrvWorkstationInfo.2; do
+        in_bench_prefix reg add "HKCR\\$progid\\CLSID" /ve /d "$clsid" /f >/dev/null
+    done
+    in_bench_prefix "$x64_dir/bench/triveld_bench.exe" --register-type-library "$dll"
+}
+
+bench() {
+    say "building the product (i686)"
+    configure_and_build i686 "$i686_dir"
+    say "building the test build and the benchmark (x86_64)"
+    configure_and_build x86_64 "$x64_dir" -DTRIVELD_I686_DLL="$i686_dir/Triveld.dll" \
+        -DTRIVELD_BENCH=ON
+    in_bench_prefix cmd /c exit 0 # creates the prefix on first use
+    local viewer_dir="$bench_prefix/drive_c/Program Files/Orvane/Velmar Distributed"
+    say "provisioning the example workstation (samples/example_workstation.reg)"
+    mkdir -p "$viewer_dir"
+    cp "$x64_dir/samples/VelmarViewer.exe" "$viewer_dir/VelmarViewer.exe"
+    in_bench_prefix regedit /s "$(windows_path "$root/samples/example_workstation.reg")"
+    say "registering $(windows_path "$x64_dir/Triveld.dll")"
+    bench_register
+    local size imports
+    size=$(stat -c %s "$i686_dir/Triveld.dll")
+    imports=$(i686-w64-mingw32-objdump -p "$i686_dir/Triveld.dll" | awk '/DLL Name:/{print $3}' |
+        paste -sd, -)
+    say "benchmark (takes about two minutes)"
+    in_bench_prefix "$x64_dir/bench/triveld_bench.exe" --dll-size="$size" --dll-imports="$imports"
+}
+
 case "${1:-}" in
     deps) deps ;;
     build) deps; build ;;
     test) deps; build; run_tests ;;
     report) deps; shift; report "$@" ;;
-    *) echo "usage: $0 deps|build|test|report [--example]" >&2; exit 2 ;;
+    bench) deps; bench ;;
+    *) echo "usage: $0 deps|build|test|report [--example]|bench" >&2; exit 2 ;;
 esac

@@ -1,0 +1,205 @@
+#include "bench/type_library_census.h"
+
+#include <oleauto.h>
+
+#include <cstring>
+
+namespace {
+
+TypeLibraryCensus census;
+
+using LoadRegTypeLibFunction = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, ITypeLib**);
+LoadRegTypeLibFunction realLoadRegTypeLib = nullptr;
+
+#define COUNTED() InterlockedIncrement(&census.typeInfoCalls)
+
+// Forwards every member to the real type information and counts the calls.
+// Answers only IUnknown and ITypeInfo, so the holder keeps this pointer.
+class CountingTypeInfo final : public ITypeInfo {
+public:
+    explicit CountingTypeInfo(ITypeInfo* inner) : inner_(inner) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        if (object == nullptr) {
+            return E_POINTER;
+        }
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITypeInfo)) {
+            *object = static_cast<ITypeInfo*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&count_); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const LONG left = InterlockedDecrement(&count_);
+        if (left == 0) {
+            inner_->Release();
+            delete this;
+        }
+        return static_cast<ULONG>(left);
+    }
+
+    HRESULT STDMETHODCALLTYPE GetTypeAttr(TYPEATTR** a) override { COUNTED(); return inner_->GetTypeAttr(a); }
+    HRESULT STDMETHODCALLTYPE GetTypeComp(ITypeComp** a) override { COUNTED(); return inner_->GetTypeComp(a); }
+    HRESULT STDMETHODCALLTYPE GetFuncDesc(UINT a, FUNCDESC** b) override { COUNTED(); return inner_->GetFuncDesc(a, b); }
+    HRESULT STDMETHODCALLTYPE GetVarDesc(UINT a, VARDESC** b) override { COUNTED(); return inner_->GetVarDesc(a, b); }
+    HRESULT STDMETHODCALLTYPE GetNames(MEMBERID a, BSTR* b, UINT c, UINT* d) override { COUNTED(); return inner_->GetNames(a, b, c, d); }
+    HRESULT STDMETHODCALLTYPE GetRefTypeOfImplType(UINT a, HREFTYPE* b) override { COUNTED(); return inner_->GetRefTypeOfImplType(a, b); }
+    HRESULT STDMETHODCALLTYPE GetImplTypeFlags(UINT a, INT* b) override { COUNTED(); return inner_->GetImplTypeFlags(a, b); }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(LPOLESTR* a, UINT b, MEMBERID* c) override
+    {
+        COUNTED();
+        InterlockedIncrement(&census.typeInfoGetIDsOfNames);
+        return inner_->GetIDsOfNames(a, b, c);
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(PVOID a, MEMBERID b, WORD c, DISPPARAMS* d, VARIANT* e,
+                                     EXCEPINFO* f, UINT* g) override
+    {
+        COUNTED();
+        InterlockedIncrement(&census.typeInfoInvoke);
+        return inner_->Invoke(a, b, c, d, e, f, g);
+    }
+    HRESULT STDMETHODCALLTYPE GetDocumentation(MEMBERID a, BSTR* b, BSTR* c, DWORD* d, BSTR* e) override { COUNTED(); return inner_->GetDocumentation(a, b, c, d, e); }
+    HRESULT STDMETHODCALLTYPE GetDllEntry(MEMBERID a, INVOKEKIND b, BSTR* c, BSTR* d, WORD* e) override { COUNTED(); return inner_->GetDllEntry(a, b, c, d, e); }
+    HRESULT STDMETHODCALLTYPE GetRefTypeInfo(HREFTYPE a, ITypeInfo** b) override { COUNTED(); return inner_->GetRefTypeInfo(a, b); }
+    HRESULT STDMETHODCALLTYPE AddressOfMember(MEMBERID a, INVOKEKIND b, PVOID* c) override { COUNTED(); return inner_->AddressOfMember(a, b, c); }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* a, REFIID b, PVOID* c) override { COUNTED(); return inner_->CreateInstance(a, b, c); }
+    HRESULT STDMETHODCALLTYPE GetMops(MEMBERID a, BSTR* b) override { COUNTED(); return inner_->GetMops(a, b); }
+    HRESULT STDMETHODCALLTYPE GetContainingTypeLib(ITypeLib** a, UINT* b) override { COUNTED(); return inner_->GetContainingTypeLib(a, b); }
+    void STDMETHODCALLTYPE ReleaseTypeAttr(TYPEATTR* a) override { COUNTED(); inner_->ReleaseTypeAttr(a); }
+    void STDMETHODCALLTYPE ReleaseFuncDesc(FUNCDESC* a) override { COUNTED(); inner_->ReleaseFuncDesc(a); }
+    void STDMETHODCALLTYPE ReleaseVarDesc(VARDESC* a) override { COUNTED(); inner_->ReleaseVarDesc(a); }
+
+private:
+    ITypeInfo* inner_;
+    volatile LONG count_ = 1;
+};
+
+// Forwards to the real library; type information asked for by id comes back wrapped.
+class CountingTypeLib final : public ITypeLib {
+public:
+    explicit CountingTypeLib(ITypeLib* inner) : inner_(inner) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        if (object == nullptr) {
+            return E_POINTER;
+        }
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITypeLib)) {
+            *object = static_cast<ITypeLib*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&count_); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const LONG left = InterlockedDecrement(&count_);
+        if (left == 0) {
+            inner_->Release();
+            delete this;
+        }
+        return static_cast<ULONG>(left);
+    }
+
+    UINT STDMETHODCALLTYPE GetTypeInfoCount() override { return inner_->GetTypeInfoCount(); }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT a, ITypeInfo** b) override { return inner_->GetTypeInfo(a, b); }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoType(UINT a, TYPEKIND* b) override { return inner_->GetTypeInfoType(a, b); }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoOfGuid(REFGUID guid, ITypeInfo** typeInfo) override
+    {
+        InterlockedIncrement(&census.getTypeInfoOfGuid);
+        const HRESULT result = inner_->GetTypeInfoOfGuid(guid, typeInfo);
+        if (SUCCEEDED(result) && typeInfo != nullptr && *typeInfo != nullptr) {
+            *typeInfo = new CountingTypeInfo(*typeInfo);
+        }
+        return result;
+    }
+    HRESULT STDMETHODCALLTYPE GetLibAttr(TLIBATTR** a) override { return inner_->GetLibAttr(a); }
+    HRESULT STDMETHODCALLTYPE GetTypeComp(ITypeComp** a) override { return inner_->GetTypeComp(a); }
+    HRESULT STDMETHODCALLTYPE GetDocumentation(INT a, BSTR* b, BSTR* c, DWORD* d, BSTR* e) override { return inner_->GetDocumentation(a, b, c, d, e); }
+    HRESULT STDMETHODCALLTYPE IsName(LPOLESTR a, ULONG b, BOOL* c) override { return inner_->IsName(a, b, c); }
+    HRESULT STDMETHODCALLTYPE FindName(LPOLESTR a, ULONG b, ITypeInfo** c, MEMBERID* d, USHORT* e) override { return inner_->FindName(a, b, c, d, e); }
+    void STDMETHODCALLTYPE ReleaseTLibAttr(TLIBATTR* a) override { inner_->ReleaseTLibAttr(a); }
+
+private:
+    ITypeLib* inner_;
+    volatile LONG count_ = 1;
+};
+
+HRESULT WINAPI CountingLoadRegTypeLib(REFGUID library, WORD major, WORD minor, LCID locale,
+                                      ITypeLib** loaded)
+{
+    InterlockedIncrement(&census.loadRegTypeLib);
+    const HRESULT result = realLoadRegTypeLib(library, major, minor, locale, loaded);
+    if (SUCCEEDED(result) && loaded != nullptr && *loaded != nullptr) {
+        *loaded = new CountingTypeLib(*loaded);
+    }
+    return result;
+}
+
+template <typename T>
+T* AtRva(HMODULE module, DWORD rva)
+{
+    return reinterpret_cast<T*>(reinterpret_cast<BYTE*>(module) + rva);
+}
+
+// The import address table slot through which `module` calls oleaut32's
+// LoadRegTypeLib, or null.
+void** FindImportSlot(HMODULE module)
+{
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(module);
+    const auto* nt = AtRva<IMAGE_NT_HEADERS>(module, static_cast<DWORD>(dos->e_lfanew));
+    const IMAGE_DATA_DIRECTORY& directory =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (directory.VirtualAddress == 0) {
+        return nullptr;
+    }
+    for (auto* import = AtRva<IMAGE_IMPORT_DESCRIPTOR>(module, directory.VirtualAddress);
+         import->Name != 0; ++import) {
+        if (lstrcmpiA(AtRva<char>(module, import->Name), "oleaut32.dll") != 0) {
+            continue;
+        }
+        auto* names = AtRva<IMAGE_THUNK_DATA>(module, import->OriginalFirstThunk);
+        auto* slots = AtRva<IMAGE_THUNK_DATA>(module, import->FirstThunk);
+        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
+                continue;
+            }
+            const auto* byName =
+                AtRva<IMAGE_IMPORT_BY_NAME>(module, static_cast<DWORD>(names->u1.AddressOfData));
+            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), "LoadRegTypeLib") == 0) {
+                return reinterpret_cast<void**>(&slots->u1.Function);
+            }
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool InstallTypeLibraryCensus(HMODULE module)
+{
+    void** slot = FindImportSlot(module);
+    if (slot == nullptr) {
+        return false;
+    }
+    DWORD protection = 0;
+    if (!VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection)) {
+        return false;
+    }
+    realLoadRegTypeLib = reinterpret_cast<LoadRegTypeLibFunction>(*slot);
+    *slot = reinterpret_cast<void*>(&CountingLoadRegTypeLib);
+    VirtualProtect(slot, sizeof(*slot), protection, &protection);
+    return true;
+}
+
+const TypeLibraryCensus& Census()
+{
+    return census;
+}
