@@ -4,8 +4,10 @@
 
 #include <oleauto.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "bench/platform_floor.h"
 #include "bench/stopwatch.h"
@@ -33,41 +35,57 @@ void BenchNetVersionScaling(IOrvWorkstationInfo* info, ResultsTable& table)
 {
     table.Section("NetVersion over N first-level .NET keys (scratch HKLM via RegOverridePredefKey; "
                   "vs = platform floor)");
-    const int counts[] = {10, 100, 1000};
-    double previousCount = 0;
-    double previousMedian = 0;
-    for (const int count : counts) {
-        ScratchRegistry scratch;
-        ProvisionSetupKeys(scratch, count);
+    constexpr int kSizes = 3;
+    const int counts[kSizes] = {10, 100, 1000};
+    // All three trees exist at once; each call first points HKLM at its own,
+    // so that the sizes and their floors can be timed interleaved.
+    std::unique_ptr<ScratchRegistry> scratch[kSizes];
+    std::vector<std::function<void()>> calls;
+    for (int size = 0; size < kSizes; ++size) {
+        scratch[size] = std::make_unique<ScratchRegistry>();
+        ProvisionSetupKeys(*scratch[size], counts[size]);
+        const HKEY root = scratch[size]->MachineRoot();
+        calls.push_back([info, root] {
+            RegOverridePredefKey(HKEY_LOCAL_MACHINE, root);
+            BSTR ignored = nullptr;
+            info->get_NetVersion(&ignored);
+            SysFreeString(ignored);
+        });
+        calls.push_back([root] {
+            RegOverridePredefKey(HKEY_LOCAL_MACHINE, root);
+            FloorNetVersion();
+        });
+    }
+    std::string answers[kSizes];
+    HRESULT results[kSizes];
+    for (int size = 0; size < kSizes; ++size) {
+        RegOverridePredefKey(HKEY_LOCAL_MACHINE, scratch[size]->MachineRoot());
         BSTR text = nullptr;
-        const HRESULT result = info->get_NetVersion(&text);
-        std::string answer;
+        results[size] = info->get_NetVersion(&text);
         for (const wchar_t* at = text; at != nullptr && *at != L'\0'; ++at) {
-            answer += static_cast<char>(*at);
+            answers[size] += static_cast<char>(*at);
         }
         SysFreeString(text);
-        const long samples = count >= 1000 ? 41 : 101;
-        const std::vector<Timing> timings = MeasureInterleaved(
-            {[&] {
-                 BSTR ignored = nullptr;
-                 info->get_NetVersion(&ignored);
-                 SysFreeString(ignored);
-             },
-             [] { FloorNetVersion(); }},
-            samples);
-        const Timing& timing = timings[0];
-        const Timing& floor = timings[1];
-        std::string note = HresultText(result) + " " + answer + "; " +
+    }
+    const std::vector<Timing> timings = MeasureInterleaved(calls, 61);
+    for (int size = 0; size < kSizes; ++size) {
+        const Timing& timing = timings[2 * size];
+        const Timing& floor = timings[2 * size + 1];
+        const int count = counts[size];
+        std::string note = HresultText(results[size]) + " " + answers[size] + "; " +
                            Micro(timing.median / count) + " us per key";
-        if (previousCount > 0) {
+        if (size > 0) {
+            const Timing& previous = timings[2 * (size - 1)];
             note += ", marginal " +
-                    Micro((timing.median - previousMedian) / (count - previousCount)) +
+                    Micro((timing.median - previous.median) / (count - counts[size - 1])) +
                     " us per added key";
         }
         table.Row({"NetVersion, " + std::to_string(count) + " keys", Micro(timing.median),
                    Micro(timing.p95), Micro(floor.median), Fixed(timing.median / floor.median, 2),
                    note});
-        previousCount = count;
-        previousMedian = timing.median;
+    }
+    // Later scratch trees are deleted first; the last one restores HKLM.
+    for (int size = kSizes - 1; size >= 0; --size) {
+        scratch[size].reset();
     }
 }
