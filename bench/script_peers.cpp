@@ -22,10 +22,11 @@ struct ScriptRun {
     std::string detail;
 };
 
-std::wstring ScriptCommand(const wchar_t* script, int iterations)
+// `mode` is "wmi" or "component" (bench/peer_facts.vbs).
+std::wstring ScriptCommand(const wchar_t* mode, int iterations)
 {
-    return L"cscript.exe //nologo \"" + std::wstring(TRIVELD_BENCH_SCRIPT_DIR) + L"\\" + script +
-           L"\" " + std::to_wstring(iterations);
+    return L"cscript.exe //nologo \"" + std::wstring(TRIVELD_BENCH_SCRIPT_DIR) +
+           L"\\peer_facts.vbs\" " + mode + L" " + std::to_wstring(iterations);
 }
 
 std::string AnswersOf(const std::string& output)
@@ -38,10 +39,10 @@ std::string AnswersOf(const std::string& output)
     return output.substr(at + 9, end == std::string::npos ? std::string::npos : end - at - 9);
 }
 
-ScriptRun RunScript(const wchar_t* script, int iterations)
+ScriptRun RunScript(const wchar_t* mode, int iterations)
 {
     ScriptRun run;
-    const ChildRun child = RunChild(ScriptCommand(script, iterations));
+    const ChildRun child = RunChild(ScriptCommand(mode, iterations));
     const double seconds = ValueOf(child.output, "seconds");
     const double errors = ValueOf(child.output, "errors");
     if (!child.started || seconds < 0) {
@@ -87,10 +88,10 @@ void BenchScriptPeers(ResultsTable& table)
     std::vector<double> peerWhole;
     std::vector<double> componentWhole;
     for (int run = 0; run < kRuns; ++run) {
-        peerRuns.push_back(RunScript(L"peer_wmi.vbs", kPeerIterations));
-        componentRuns.push_back(RunScript(L"peer_component.vbs", kComponentIterations));
-        peerWhole.push_back(RunChild(ScriptCommand(L"peer_wmi.vbs", 1)).wallMicroseconds);
-        componentWhole.push_back(RunChild(ScriptCommand(L"peer_component.vbs", 1)).wallMicroseconds);
+        peerRuns.push_back(RunScript(L"wmi", kPeerIterations));
+        componentRuns.push_back(RunScript(L"component", kComponentIterations));
+        peerWhole.push_back(RunChild(ScriptCommand(L"wmi", 1)).wallMicroseconds);
+        componentWhole.push_back(RunChild(ScriptCommand(L"component", 1)).wallMicroseconds);
     }
     const ScriptRun peer = MedianRun(peerRuns);
     const ScriptRun component = MedianRun(componentRuns);

@@ -13,20 +13,22 @@ LoadRegTypeLibFunction realLoadRegTypeLib = nullptr;
 
 #define COUNTED() InterlockedIncrement(&census.typeInfoCalls)
 
-// Forwards every member to the real type information and counts the calls.
-// Answers only IUnknown and ITypeInfo, so the holder keeps this pointer.
-class CountingTypeInfo final : public ITypeInfo {
+// Holds the real interface and answers only IUnknown and its own interface,
+// so that the DLL keeps the counting pointer rather than the real one.
+template <typename Interface>
+class Forwarder : public Interface {
 public:
-    explicit CountingTypeInfo(ITypeInfo* inner) : inner_(inner) {}
+    Forwarder(Interface* inner, const IID& iid) : inner_(inner), iid_(iid) {}
+    virtual ~Forwarder() { inner_->Release(); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
     {
         if (object == nullptr) {
             return E_POINTER;
         }
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITypeInfo)) {
-            *object = static_cast<ITypeInfo*>(this);
-            AddRef();
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, iid_)) {
+            *object = static_cast<Interface*>(this);
+            this->AddRef();
             return S_OK;
         }
         *object = nullptr;
@@ -37,11 +39,23 @@ public:
     {
         const LONG left = InterlockedDecrement(&count_);
         if (left == 0) {
-            inner_->Release();
             delete this;
         }
         return static_cast<ULONG>(left);
     }
+
+protected:
+    Interface* inner_;
+
+private:
+    const IID& iid_;
+    volatile LONG count_ = 1;
+};
+
+// Forwards every member to the real type information and counts the calls.
+class CountingTypeInfo final : public Forwarder<ITypeInfo> {
+public:
+    explicit CountingTypeInfo(ITypeInfo* inner) : Forwarder(inner, IID_ITypeInfo) {}
 
     HRESULT STDMETHODCALLTYPE GetTypeAttr(TYPEATTR** a) override { COUNTED(); return inner_->GetTypeAttr(a); }
     HRESULT STDMETHODCALLTYPE GetTypeComp(ITypeComp** a) override { COUNTED(); return inner_->GetTypeComp(a); }
@@ -73,40 +87,12 @@ public:
     void STDMETHODCALLTYPE ReleaseTypeAttr(TYPEATTR* a) override { COUNTED(); inner_->ReleaseTypeAttr(a); }
     void STDMETHODCALLTYPE ReleaseFuncDesc(FUNCDESC* a) override { COUNTED(); inner_->ReleaseFuncDesc(a); }
     void STDMETHODCALLTYPE ReleaseVarDesc(VARDESC* a) override { COUNTED(); inner_->ReleaseVarDesc(a); }
-
-private:
-    ITypeInfo* inner_;
-    volatile LONG count_ = 1;
 };
 
 // Forwards to the real library; type information asked for by id comes back wrapped.
-class CountingTypeLib final : public ITypeLib {
+class CountingTypeLib final : public Forwarder<ITypeLib> {
 public:
-    explicit CountingTypeLib(ITypeLib* inner) : inner_(inner) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ITypeLib)) {
-            *object = static_cast<ITypeLib*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&count_); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const LONG left = InterlockedDecrement(&count_);
-        if (left == 0) {
-            inner_->Release();
-            delete this;
-        }
-        return static_cast<ULONG>(left);
-    }
+    explicit CountingTypeLib(ITypeLib* inner) : Forwarder(inner, IID_ITypeLib) {}
 
     UINT STDMETHODCALLTYPE GetTypeInfoCount() override { return inner_->GetTypeInfoCount(); }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT a, ITypeInfo** b) override { return inner_->GetTypeInfo(a, b); }
@@ -126,10 +112,6 @@ public:
     HRESULT STDMETHODCALLTYPE IsName(LPOLESTR a, ULONG b, BOOL* c) override { return inner_->IsName(a, b, c); }
     HRESULT STDMETHODCALLTYPE FindName(LPOLESTR a, ULONG b, ITypeInfo** c, MEMBERID* d, USHORT* e) override { return inner_->FindName(a, b, c, d, e); }
     void STDMETHODCALLTYPE ReleaseTLibAttr(TLIBATTR* a) override { inner_->ReleaseTLibAttr(a); }
-
-private:
-    ITypeLib* inner_;
-    volatile LONG count_ = 1;
 };
 
 HRESULT WINAPI CountingLoadRegTypeLib(REFGUID library, WORD major, WORD minor, LCID locale,

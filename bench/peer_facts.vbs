@@ -1,7 +1,9 @@
-' The workstation's facts read the way a script does without Triveld: WMI
-' for memory and bitness, WScript.Shell.RegRead for the registry, the file
-' system object for the viewer's file and version.
-' Run: cscript //nologo peer_wmi.vbs ITERATIONS
+' The workstation's facts, gathered by a script client in one of two ways:
+'   wmi        without Triveld: WMI for memory and bitness, WScript.Shell.RegRead
+'              for the registry, the file system object for the viewer's file
+'              and version;
+'   component  asked of Triveld.OrvWorkstationInfo.
+' Run: cscript //nologo peer_facts.vbs wmi|component ITERATIONS
 ' Prints "iterations=N seconds=S errors=E" and the last answers.
 Option Explicit
 
@@ -14,7 +16,7 @@ Dim NetKeys: NetKeys = Array("v1.1.4322", "v2.0.50727", "v3.0", "v3.5", "v4\Clie
 Const Viewer = "HKCR\CLSID\{6E2B8D34-5F1C-4A79-B3E8-0D4C7A2F9E51}\LocalServer32\"
 Const ViewerLite = "HKCR\CLSID\{2F9C4E71-8D3A-4B6E-9C05-7A1E4D8B3F62}\LocalServer32\"
 
-Dim shell, wmi, files, errors
+Dim shell, wmi, files, info, errors
 Dim memory, is64, flag, net, viewerType, version, status
 
 Function Unquoted(path)
@@ -79,7 +81,7 @@ Sub Note()
     Err.Clear
 End Sub
 
-Sub AskOnce()
+Sub AskWmi()
     Dim item, first, second
     On Error Resume Next
     For Each item In wmi.ExecQuery("SELECT TotalPhysicalMemory FROM Win32_ComputerSystem")
@@ -103,16 +105,32 @@ Sub AskOnce()
     status = shell.RegRead(LiteSettings & "LastInstallStatus"): Note
 End Sub
 
-Dim iterations, i, started, elapsed
-iterations = CLng(WScript.Arguments(0))
+Sub AskComponent()
+    On Error Resume Next
+    memory = info.GetPhysicalMemory(): Note
+    is64 = info.Is64BitOS(): Note
+    flag = info.DoNotUpgradeTo64: Note
+    net = info.NetVersion: Note
+    viewerType = info.ViewerType: Note
+    version = info.ViewerVersion: Note
+    status = info.GetLastClientInstallStatus(viewerType): Note
+End Sub
+
+Dim mode, iterations, i, started, elapsed
+mode = WScript.Arguments(0)
+iterations = CLng(WScript.Arguments(1))
 errors = 0
 On Error Resume Next
-Set shell = CreateObject("WScript.Shell"): Note
-Set files = CreateObject("Scripting.FileSystemObject"): Note
-Set wmi = GetObject("winmgmts:\\.\root\cimv2"): Note
+If mode = "component" Then
+    Set info = CreateObject("Triveld.OrvWorkstationInfo"): Note
+Else
+    Set shell = CreateObject("WScript.Shell"): Note
+    Set files = CreateObject("Scripting.FileSystemObject"): Note
+    Set wmi = GetObject("winmgmts:\\.\root\cimv2"): Note
+End If
 started = Timer
 For i = 1 To iterations
-    AskOnce
+    If mode = "component" Then AskComponent Else AskWmi
 Next
 elapsed = Timer - started
 WScript.Echo "iterations=" & iterations & " seconds=" & elapsed & " errors=" & errors
