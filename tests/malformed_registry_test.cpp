@@ -345,8 +345,10 @@ const char kSecondServer[] = "CLSID\\{2F9C4E71-8D3A-4B6E-9C05-7A1E4D8B3F62}\\Loc
 
 struct ServerShape {
     Stored stored;
-    // The existing file the value names, when it is found; empty otherwise.
-    std::wstring found;
+    // The existing file the value's text is made from, and whether the
+    // value counts as naming it.
+    std::wstring file;
+    bool found;
 };
 
 bool FileExists(const std::wstring& path)
@@ -371,25 +373,27 @@ std::vector<ServerShape> ServerShapes(const std::wstring& file, const std::wstri
     const std::wstring large(kMiB / sizeof(wchar_t) - 1, L'x');
     const std::wstring nul(1, L'\0');
     return {
-        {Missing(), L""},
-        {{"REG_SZ", true, REG_SZ, WideBytes(file + nul)}, file},
+        {Missing(), file, false},
+        {{"REG_SZ", true, REG_SZ, WideBytes(file + nul)}, file, true},
         // The type is not examined and nothing is expanded.
-        {{"REG_EXPAND_SZ", true, REG_EXPAND_SZ, WideBytes(file + nul)}, file},
-        {{"REG_MULTI_SZ", true, REG_MULTI_SZ, WideBytes(file + nul + nul)}, file},
-        {{"REG_BINARY", true, REG_BINARY, WideBytes(file + nul)}, file},
-        {{"REG_SZ, unterminated", true, REG_SZ, WideBytes(file)}, file},
-        {{"REG_DWORD", true, REG_DWORD, WideBytes(L"11")}, L""},
-        {{"REG_QWORD", true, REG_QWORD, WideBytes(L"1111")}, L""},
-        {{"REG_SZ of 0 bytes", true, REG_SZ, ""}, L""},
-        {{"REG_SZ of 1 byte", true, REG_SZ, "1"}, L""},
+        {{"REG_EXPAND_SZ", true, REG_EXPAND_SZ, WideBytes(file + nul)}, file, true},
+        {{"REG_MULTI_SZ", true, REG_MULTI_SZ, WideBytes(file + nul + nul)}, file, true},
+        {{"REG_BINARY", true, REG_BINARY, WideBytes(file + nul)}, file, true},
+        {{"REG_SZ, unterminated", true, REG_SZ, WideBytes(file)}, file, true},
+        {{"REG_DWORD", true, REG_DWORD, WideBytes(L"11")}, file, false},
+        {{"REG_QWORD", true, REG_QWORD, WideBytes(L"1111")}, file, false},
+        {{"REG_SZ of 0 bytes", true, REG_SZ, ""}, file, false},
+        {{"REG_SZ of 1 byte", true, REG_SZ, "1"}, file, false},
         {{"REG_SZ of 520 bytes, the buffer's size", true, REG_SZ, WideBytes(longest + nul)},
-         longest},
+         longest, true},
         // A reader that cut the text at the buffer's end would find the file.
-        {{"REG_SZ of 520 bytes, unterminated", true, REG_SZ, WideBytes(longest + L"x")}, L""},
-        {{"REG_SZ of 522 bytes, one past", true, REG_SZ, WideBytes(longest + L"x" + nul)}, L""},
-        {{"REG_SZ of 1 MiB", true, REG_SZ, WideBytes(large + nul)}, L""},
-        {{"REG_EXPAND_SZ of 1 MiB, unterminated", true, REG_EXPAND_SZ, WideBytes(large + L"x")},
-         L""},
+        {{"REG_SZ of 520 bytes, unterminated", true, REG_SZ, WideBytes(longest + L"x")}, longest,
+         false},
+        {{"REG_SZ of 522 bytes, one past", true, REG_SZ, WideBytes(longest + L"x" + nul)},
+         longest, false},
+        {{"REG_SZ of 1 MiB", true, REG_SZ, WideBytes(file + large + nul)}, file, false},
+        {{"REG_EXPAND_SZ of 1 MiB, unterminated", true, REG_EXPAND_SZ, WideBytes(file + large)},
+         file, false},
     };
 }
 
@@ -445,7 +449,7 @@ TEST_F(ViewerServerShapes, FirstClassDecidesWhetherAViewerIsInstalled)
     for (const ServerShape& shape : ServerShapes(file_, longest_)) {
         SCOPED_TRACE(shape.stored.label);
         StoreServer(kFirstServer, shape.stored);
-        ExpectViewerType(shape.found.empty() ? 0 : 1, shape.found);
+        ExpectViewerType(shape.found ? 1 : 0, shape.found ? shape.file : L"");
     }
 }
 
@@ -453,10 +457,9 @@ TEST_F(ViewerServerShapes, SecondClassNamingTheSameFileMarksTheLiteEdition)
 {
     for (const ServerShape& shape : ServerShapes(file_, longest_)) {
         SCOPED_TRACE(shape.stored.label);
-        const std::wstring first = shape.found.empty() ? file_ : shape.found;
-        SetWideString(Classes(), kFirstServer, nullptr, first);
+        SetWideString(Classes(), kFirstServer, nullptr, shape.file);
         StoreServer(kSecondServer, shape.stored);
-        ExpectViewerType(shape.found.empty() ? 1 : 2, first);
+        ExpectViewerType(shape.found ? 2 : 1, shape.file);
     }
 }
 
