@@ -205,6 +205,14 @@ TextAnswer AskWithFailure(AllocationFailures& failures, int nth, Member member)
     return outcome;
 }
 
+// One run of a sweep over a member that answers a BSTR.
+struct TextRun {
+    HRESULT result;
+    // Null for a null BSTR.
+    const wchar_t* text;
+    std::vector<EntryExpectation> entries;
+};
+
 class MemberAllocationFailure : public AllocationFailure {
 protected:
     MemberAllocationFailure()
@@ -214,6 +222,28 @@ protected:
         EXPECT_EQ(S_OK, object_->FinalConstruct());
     }
     ~MemberAllocationFailure() override { object_->Release(); }
+
+    // Run n refuses allocation n; only the last run completes unrefused.
+    template <typename Member>
+    void Sweep(Member member, const std::vector<TextRun>& runs)
+    {
+        for (size_t run = 0; run < runs.size(); ++run) {
+            SCOPED_TRACE("allocation " + std::to_string(run + 1) + " refused");
+            const TextRun& expected = runs[run];
+            recorder_.Clear();
+            const TextAnswer answer = AskWithFailure(failures_, static_cast<int>(run) + 1, member);
+            EXPECT_EQ(run + 1 < runs.size(), answer.refused);
+            EXPECT_EQ(expected.result, answer.result);
+            if (expected.text == nullptr) {
+                EXPECT_TRUE(answer.isNull);
+                EXPECT_EQ(0, answer.stringsMade);
+            } else {
+                EXPECT_EQ(expected.text, answer.text);
+                EXPECT_EQ(1, answer.stringsMade);
+            }
+            ExpectEntries(recorder_, expected.entries);
+        }
+    }
 
     ScratchRegistry registry_;
     EventRecorder recorder_;
@@ -225,58 +255,34 @@ TEST_F(MemberAllocationFailure, NetVersionAtEveryAllocation)
     SetString(registry_.MachineRoot(), kSetupKey, "Version", "4.8.03761");
     SetDword(registry_.MachineRoot(), kSetupKey, "Install", 1);
     SetDword(registry_.MachineRoot(), kSetupKey, "Release", 528040);
-    const auto member = [this](BSTR* text) { return object_->get_NetVersion(text); };
-
-    // The result text.
-    recorder_.Clear();
-    TextAnswer answer = AskWithFailure(failures_, 1, member);
-    EXPECT_TRUE(answer.refused);
-    EXPECT_EQ(E_OUTOFMEMORY, answer.result);
-    EXPECT_TRUE(answer.isNull);
-    EXPECT_EQ(0, answer.stringsMade);
-    ExpectEntries(recorder_, {{EVENTLOG_INFORMATION_TYPE,
-                               L"Call to CWorkstationInfo::get_NetVersion returned '(null)'"}});
-
-    recorder_.Clear();
-    answer = AskWithFailure(failures_, 2, member);
-    EXPECT_FALSE(answer.refused);
-    EXPECT_EQ(S_OK, answer.result);
-    EXPECT_EQ(L"4.8.3761.0;528040", answer.text);
-    EXPECT_EQ(1, answer.stringsMade);
+    const std::wstring returned = L"Call to CWorkstationInfo::get_NetVersion returned ";
+    Sweep([this](BSTR* text) { return object_->get_NetVersion(text); },
+          {
+              // The result text.
+              {E_OUTOFMEMORY, nullptr, {{EVENTLOG_INFORMATION_TYPE, returned + L"'(null)'"}}},
+              {S_OK, L"4.8.3761.0;528040",
+               {{EVENTLOG_INFORMATION_TYPE, returned + L"'4.8.3761.0;528040'"}}},
+          });
 }
 
 TEST_F(MemberAllocationFailure, ViewerVersionAtEveryAllocation)
 {
-    SetWideString(registry_.ClassesRoot(), kViewerServer, nullptr, VIEWER_VERSIONED_PATH);
-    const auto member = [this](BSTR* text) { return object_->get_ViewerVersion(text); };
+    const std::wstring viewer = VIEWER_VERSIONED_PATH;
+    SetWideString(registry_.ClassesRoot(), kViewerServer, nullptr, viewer);
     const std::wstring returned = L"Call to CWorkstationInfo::GetViewerVersion returned ";
-
-    // The version block: nothing read, nothing logged.
-    recorder_.Clear();
-    TextAnswer answer = AskWithFailure(failures_, 1, member);
-    EXPECT_TRUE(answer.refused);
-    EXPECT_EQ(E_OUTOFMEMORY, answer.result);
-    EXPECT_TRUE(answer.isNull);
-    EXPECT_EQ(0, answer.stringsMade);
-    ExpectEntries(recorder_, {});
-
-    // The text: logged with its status.
-    recorder_.Clear();
-    answer = AskWithFailure(failures_, 2, member);
-    EXPECT_TRUE(answer.refused);
-    EXPECT_EQ(E_OUTOFMEMORY, answer.result);
-    EXPECT_TRUE(answer.isNull);
-    EXPECT_EQ(0, answer.stringsMade);
-    ExpectEntries(recorder_, {{EVENTLOG_INFORMATION_TYPE, returned + L"'(null)' for '" +
-                                                              VIEWER_VERSIONED_PATH +
-                                                              L"' Error: 0x8007000e"}});
-
-    recorder_.Clear();
-    answer = AskWithFailure(failures_, 3, member);
-    EXPECT_FALSE(answer.refused);
-    EXPECT_EQ(S_OK, answer.result);
-    EXPECT_EQ(L"10.2.0.1537", answer.text);
-    EXPECT_EQ(1, answer.stringsMade);
+    Sweep([this](BSTR* text) { return object_->get_ViewerVersion(text); },
+          {
+              // The version block: nothing read, nothing logged.
+              {E_OUTOFMEMORY, nullptr, {}},
+              // The text: logged with its status.
+              {E_OUTOFMEMORY,
+               nullptr,
+               {{EVENTLOG_INFORMATION_TYPE,
+                 returned + L"'(null)' for '" + viewer + L"' Error: 0x8007000e"}}},
+              {S_OK,
+               L"10.2.0.1537",
+               {{EVENTLOG_INFORMATION_TYPE, returned + L"'10.2.0.1537' for '" + viewer + L"'"}}},
+          });
 }
 
 // --- registration scripts ---
