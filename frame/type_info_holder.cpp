@@ -82,9 +82,15 @@ HRESULT TypeInfoHolder::Load(LCID locale)
         }
         extended->Release();
     }
+    // Kept only with its clean-up registered: otherwise nothing would ever
+    // release it (or the name cache built on it) when the module ends.
+    result = GetServerModule()->AddCleanup(&TypeInfoHolder::ReleaseTypeInformation, this);
+    if (FAILED(result)) {
+        kept->Release();
+        return result;
+    }
     InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&typeInfo_), kept);
     InterlockedIncrement(&loadCount_);
-    GetServerModule()->AddCleanup(&TypeInfoHolder::ReleaseTypeInformation, this);
     return S_OK;
 }
 
