@@ -6,6 +6,7 @@
 
 #include "frame/text_conversion.h"
 #include "registration/module_path.h"
+#include "service/allocation_calls.h"
 
 namespace {
 
@@ -85,7 +86,7 @@ HRESULT LoadModuleTypeLibrary(HMODULE module, BSTR* path, ITypeLib** library)
             return result;
         }
     }
-    *path = SysAllocString(widePath);
+    *path = ActiveAllocationCalls().sysAllocString(widePath);
     if (*path == nullptr) {
         loaded->Release();
         return E_OUTOFMEMORY;

@@ -18,8 +18,11 @@
 #include "frame/server_module.h"
 #include "frame/type_info_holder.h"
 #include "frame/workstation_creator.h"
+#include "registration/module_type_library.h"
 #include "registration/registrar.h"
 #include "registration/registry_script_parser.h"
+#include "registration/script_resource.h"
+#include "resources/resource_ids.h"
 #include "service/workstation_info.h"
 #include "tests/support/allocation_failures.h"
 #include "tests/support/com_ptr.h"
@@ -494,6 +497,64 @@ TEST_F(ScriptAllocationFailure, EveryValueKindAtEveryAllocation)
     EXPECT_EQ(1u, tree.count(values + " : Number = DWORD 42"));
     EXPECT_EQ(1u, tree.count(values + " : Text = SZ " + longText));
     EXPECT_EQ(untouched.size() + 7, tree.size());
+}
+
+} // namespace
+
+namespace {
+
+// The script as the registration reads it from the DLL's resources.
+TEST_F(ScriptAllocationFailure, ScriptResourceAtEveryAllocation)
+{
+    const std::set<std::string> empty = Tree();
+    for (int nth = 1; nth <= kMostAllocations; ++nth) {
+        SCOPED_TRACE("allocation " + std::to_string(nth) + " refused");
+        const long blocks = BusyHeapBlocks();
+        failures_.FailAt(nth);
+        HRESULT result = S_OK;
+        {
+            Registrar registrar;
+            result = GetServerModule()->AddStandardReplacements(&registrar);
+            if (SUCCEEDED(result)) {
+                result = RunScriptResource(registrar, TRIVELD_DLL_PATH, IDR_APPID_SCRIPT,
+                                           L"REGISTRY", true);
+            }
+        }
+        const bool refused = failures_.Refused();
+        const long taskBlocks = failures_.HeldTaskBlocks();
+        failures_.FailAt(0);
+        EXPECT_EQ(0, BusyHeapBlocks() - blocks);
+        EXPECT_EQ(0, taskBlocks);
+        if (!refused) {
+            EXPECT_EQ(S_OK, result);
+            EXPECT_NE(empty, Tree());
+            EXPECT_GT(nth, 1);
+            return;
+        }
+        EXPECT_EQ(E_OUTOFMEMORY, result);
+        ASSERT_EQ(empty, Tree()) << DescribeDifference(empty, Tree());
+    }
+    ADD_FAILURE() << "the script never completed";
+}
+
+// The loaded path is the one allocation of the type library lookup.
+TEST_F(AllocationFailure, ModuleTypeLibraryPath)
+{
+    HMODULE dll = LoadLibraryW(TRIVELD_DLL_PATH);
+    ASSERT_NE(nullptr, dll);
+    failures_.FailAt(1);
+    BSTR path = nullptr;
+    ITypeLib* library = nullptr;
+    EXPECT_EQ(E_OUTOFMEMORY, LoadModuleTypeLibrary(dll, &path, &library));
+    EXPECT_TRUE(failures_.Refused());
+    EXPECT_EQ(nullptr, path);
+    EXPECT_EQ(nullptr, library);
+    failures_.FailAt(0);
+    ASSERT_EQ(S_OK, LoadModuleTypeLibrary(dll, &path, &library));
+    EXPECT_STREQ(TRIVELD_DLL_PATH, path);
+    SysFreeString(path);
+    library->Release();
+    FreeLibrary(dll);
 }
 
 } // namespace
