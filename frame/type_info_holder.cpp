@@ -28,13 +28,11 @@ void ReadFunctionName(ITypeInfo* typeInfo, UINT index, NameCacheEntry* entry)
 }
 
 // A null pointer where names or ids must be would make the lookup read or
-// write through it.
+// write through it; so would an empty list, since the type information reads
+// the first name whatever the count says.
 bool NameArgumentsValid(LPOLESTR* names, UINT nameCount, DISPID* dispIds)
 {
-    if (nameCount == 0) {
-        return true;
-    }
-    if (names == nullptr || dispIds == nullptr) {
+    if (nameCount == 0 || names == nullptr || dispIds == nullptr) {
         return false;
     }
     for (UINT index = 0; index < nameCount; ++index) {
