@@ -4,6 +4,7 @@
 // redirected.
 #include <windows.h>
 
+#include <comcat.h>
 #include <oleauto.h>
 
 #include <set>
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "frame/server_module.h"
 #include "registration/module_type_library.h"
 #include "registration/registration_script.h"
 #include "registration/script_resource.h"
@@ -289,7 +291,23 @@ TEST_F(RegistrationDriver, UnregisterStopsAtTheTypeLibraryBeforeTheAppIdScript)
     EXPECT_EQ(S_OK, dll.Unregister());
 }
 
+// The class's categories as the category manager records them.
+void RegisterCategoriesByHand()
+{
+    ICatRegister* manager = nullptr;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr,
+                                     CLSCTX_INPROC_SERVER, IID_ICatRegister,
+                                     reinterpret_cast<void**>(&manager)));
+    // Safe for scripting, safe for initializing.
+    CATID categories[] = {
+        {0x7DD95801, 0x9882, 0x11CF, {0x9F, 0xA9, 0x00, 0xAA, 0x00, 0x6C, 0x42, 0xC4}},
+        {0x7DD95802, 0x9882, 0x11CF, {0x9F, 0xA9, 0x00, 0xAA, 0x00, 0x6C, 0x42, 0xC4}}};
+    EXPECT_EQ(S_OK, manager->RegisterClassImplCategories(CLSID_OrvWorkstationInfo, 2, categories));
+    manager->Release();
+}
+
 // A path the 260-byte field cannot hold is refused, never registered cut.
+// Unregistering removes the categories before the class script fails.
 TEST_F(RegistrationDriver, LongModulePathsAreRefused)
 {
     const std::wstring base = BuildPath(L"registration-copies\\");
@@ -303,7 +321,11 @@ TEST_F(RegistrationDriver, LongModulePathsAreRefused)
         DllCopy dll(path);
         EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER), dll.Register()) << length;
         EXPECT_FALSE(ClassesKeyExists(kAppIdKey));
+        RegisterCategoriesByHand();
+        ASSERT_TRUE(ClassesKeyExists(kClassKey + "\\Implemented Categories"));
         EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER), dll.Unregister()) << length;
+        EXPECT_FALSE(ClassesKeyExists(kClassKey + "\\Implemented Categories"));
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, kClassKey.c_str());
     }
 }
 
@@ -346,6 +368,43 @@ TEST_F(RegistrationDriver, TlbBesideTheDllServesWhenTheDllCarriesNoLibrary)
     DeleteFileW(tlbPath.c_str());
 }
 
+// A category that another product recorded for the class keeps its key, and
+// the script's plain delete of the class key is refused because of it.
+TEST_F(RegistrationDriver, ForeignCategoryKeepsTheClassKey)
+{
+    DllCopy dll(TRIVELD_DLL_PATH);
+    ASSERT_EQ(S_OK, dll.Register());
+    const std::string foreign =
+        kClassKey + "\\Implemented Categories\\{0DE86A57-2BAA-11CF-A229-00AA003D7352}";
+    CreateKeyPath(HKEY_CLASSES_ROOT, foreign);
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), dll.Unregister());
+    EXPECT_TRUE(ClassesKeyExists(foreign));
+    EXPECT_FALSE(ClassesKeyExists(kClassKey +
+                                  "\\Implemented Categories\\{7DD95801-9882-11CF-9FA9-00AA006C42C4}"));
+    EXPECT_FALSE(ClassesKeyExists(kClassKey + "\\ProgID"));
+    EXPECT_EQ("Triveld", ClassesString(kAppIdKey));
+    // Without the foreign key the unregistration completes.
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeA(HKEY_CLASSES_ROOT, kClassKey.c_str()));
+    ASSERT_EQ(S_OK, dll.Register());
+    EXPECT_EQ(S_OK, dll.Unregister());
+}
+
+// Run from an executable, the scripts receive its path in double quotes:
+// the path of a host program may hold blanks.
+TEST_F(RegistrationDriver, ExecutableModulePathIsQuoted)
+{
+    wchar_t exe[MAX_PATH];
+    ASSERT_NE(0u, GetModuleFileNameW(nullptr, exe, MAX_PATH));
+    ASSERT_EQ(S_OK, ApplyAppIdScript(true));
+    ASSERT_EQ(S_OK, ApplyRegistrationScript(GetServerModule(), IDR_ORV_WORKSTATION_INFO_SCRIPT,
+                                            true, nullptr));
+    EXPECT_EQ("\"" + Narrow(exe) + "\"", ClassesString(kClassKey + "\\InprocServer32"));
+    EXPECT_EQ("Triveld", ClassesString(kAppIdKey));
+    EXPECT_EQ(S_OK, ApplyRegistrationScript(GetServerModule(), IDR_ORV_WORKSTATION_INFO_SCRIPT,
+                                            false, nullptr));
+    EXPECT_EQ(S_OK, ApplyAppIdScript(false));
+}
+
 TEST(RegistrationPieces, LoadModuleTypeLibraryNeedsBothPlaces)
 {
     BSTR path = reinterpret_cast<BSTR>(1);
@@ -365,14 +424,10 @@ TEST(RegistrationPieces, DoubleSingleQuotes)
     EXPECT_EQ(std::wstring(2 * (MAX_PATH - 1), L'\''), doubled);
 }
 
-// A module without script resources: the resource lookup's error comes back.
+// The lookup's own error comes back for a missing resource or module.
 TEST(RegistrationPieces, ScriptResourceErrors)
 {
     Registrar registrar;
-    wchar_t exe[MAX_PATH];
-    ASSERT_NE(0u, GetModuleFileNameW(nullptr, exe, MAX_PATH));
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_RESOURCE_DATA_NOT_FOUND),
-              RunScriptResource(registrar, exe, IDR_APPID_SCRIPT, L"REGISTRY", true));
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND),
               RunScriptResource(registrar, TRIVELD_DLL_PATH, 999, L"REGISTRY", true));
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND),
