@@ -28,13 +28,11 @@ void ReadFunctionName(ITypeInfo* typeInfo, UINT index, NameCacheEntry* entry)
 }
 
 // A null pointer where names or ids must be would make the lookup read or
-// write through it.
+// write through it; so would an empty list, since the type information reads
+// the first name whatever the count says.
 bool NameArgumentsValid(LPOLESTR* names, UINT nameCount, DISPID* dispIds)
 {
-    if (nameCount == 0) {
-        return true;
-    }
-    if (names == nullptr || dispIds == nullptr) {
+    if (nameCount == 0 || names == nullptr || dispIds == nullptr) {
         return false;
     }
     for (UINT index = 0; index < nameCount; ++index) {
@@ -82,9 +80,15 @@ HRESULT TypeInfoHolder::Load(LCID locale)
         }
         extended->Release();
     }
+    // Kept only with its clean-up registered: otherwise nothing would ever
+    // release it (or the name cache built on it) when the module ends.
+    result = GetServerModule()->AddCleanup(&TypeInfoHolder::ReleaseTypeInformation, this);
+    if (FAILED(result)) {
+        kept->Release();
+        return result;
+    }
     InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&typeInfo_), kept);
     InterlockedIncrement(&loadCount_);
-    GetServerModule()->AddCleanup(&TypeInfoHolder::ReleaseTypeInformation, this);
     return S_OK;
 }
 

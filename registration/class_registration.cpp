@@ -1,5 +1,9 @@
 #include "registration/class_registration.h"
 
+#include "frame/server_module.h"
+#include "registration/registration_script.h"
+#include "resources/resource_ids.h"
+
 namespace {
 
 const CATID kSafeForScripting = {
@@ -20,8 +24,8 @@ const CategoryMapEntry* OrvWorkstationInfoCategories()
     return kOrvWorkstationInfoCategories;
 }
 
-HRESULT UpdateOrvWorkstationInfoRegistry(bool)
+HRESULT UpdateOrvWorkstationInfoRegistry(bool registering)
 {
-    // Placeholder until the registration driver runs the class script here.
-    return E_NOTIMPL;
+    return ApplyRegistrationScript(GetServerModule(), IDR_ORV_WORKSTATION_INFO_SCRIPT,
+                                   registering, nullptr);
 }

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <cstring>
 
+#include "service/allocation_calls.h"
+
 ExpansionBuffer::~ExpansionBuffer()
 {
-    CoTaskMemFree(text_);
+    ActiveAllocationCalls().taskFree(text_);
 }
 
 bool ExpansionBuffer::Allocate(size_t scriptLength)
@@ -19,7 +21,7 @@ bool ExpansionBuffer::Allocate(size_t scriptLength)
     if (capacity < 100) {
         capacity = 1000;
     }
-    text_ = static_cast<char*>(CoTaskMemAlloc(capacity));
+    text_ = static_cast<char*>(ActiveAllocationCalls().taskAllocate(capacity));
     if (text_ == nullptr) {
         return false;
     }
@@ -43,7 +45,7 @@ bool ExpansionBuffer::Append(const char* bytes, size_t count)
             }
             capacity *= 2;
         }
-        char* grown = static_cast<char*>(CoTaskMemRealloc(text_, capacity));
+        char* grown = static_cast<char*>(ActiveAllocationCalls().taskReallocate(text_, capacity));
         if (grown == nullptr) {
             return false;
         }

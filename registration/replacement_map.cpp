@@ -4,14 +4,17 @@
 #include <cstring>
 #include <cwchar>
 
+#include "service/allocation_calls.h"
+
 namespace {
 
 template <typename Char>
 Char* CopyText(const Char* text, size_t length)
 {
-    Char* copy = static_cast<Char*>(std::malloc((length + 1) * sizeof(Char)));
+    const size_t size = (length + 1) * sizeof(Char);
+    Char* copy = static_cast<Char*>(ActiveAllocationCalls().allocate(size));
     if (copy != nullptr) {
-        std::memcpy(copy, text, (length + 1) * sizeof(Char));
+        std::memcpy(copy, text, size);
     }
     return copy;
 }
@@ -20,7 +23,7 @@ Char* CopyText(const Char* text, size_t length)
 template <typename T>
 bool Resize(T**& array, int count)
 {
-    T** grown = static_cast<T**>(std::realloc(array, count * sizeof(T*)));
+    T** grown = static_cast<T**>(ActiveAllocationCalls().reallocate(array, count * sizeof(T*)));
     if (grown == nullptr) {
         return false;
     }

@@ -18,10 +18,16 @@ struct OwnedBstr {
     ~OwnedBstr() { SysFreeString(text); }
 };
 
+// The result column as the script clients print it: S_OK, S_FALSE or the code.
 void PrintRow(const char* answer, HRESULT result, const std::wstring& value)
 {
-    std::printf("%-34s0x%08lX  %ls\n", answer, static_cast<unsigned long>(result),
-                SUCCEEDED(result) ? value.c_str() : L"-");
+    char code[16];
+    if (result == S_OK || result == S_FALSE) {
+        std::snprintf(code, sizeof(code), "%s", result == S_OK ? "S_OK" : "S_FALSE");
+    } else {
+        std::snprintf(code, sizeof(code), "0x%08lX", static_cast<unsigned long>(result));
+    }
+    std::printf("%-34s%-12s%ls\n", answer, code, SUCCEEDED(result) ? value.c_str() : L"-");
 }
 
 const wchar_t* ViewerName(LONG type)

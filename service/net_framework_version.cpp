@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "frame/text_conversion.h"
+#include "service/allocation_calls.h"
 #include "service/event_log.h"
 
 namespace {
@@ -211,6 +212,6 @@ HRESULT NetFrameworkVersion::Format(BSTR* text) const
     if (length < 0) {
         return E_FAIL;
     }
-    *text = SysAllocString(formatted);
+    *text = ActiveAllocationCalls().sysAllocString(formatted);
     return *text != nullptr ? S_OK : E_OUTOFMEMORY;
 }

@@ -173,8 +173,9 @@ HRESULT CWorkstationInfo::get_ViewerVersion(BSTR* pbsVersion)
     }
     DWORD handle = 0;
     const DWORD size = GetFileVersionInfoSizeW(path, &handle);
+    // A failure without a recorded error must still read as a failure.
     if (size == 0) {
-        return LastErrorHresult();
+        return LastFailureHresult();
     }
     std::unique_ptr<BYTE[]> block(new (std::nothrow) BYTE[size]());
     if (!block) {
@@ -183,7 +184,7 @@ HRESULT CWorkstationInfo::get_ViewerVersion(BSTR* pbsVersion)
     HRESULT status = S_OK;
     // A block that was not read is never queried, whatever the last error says.
     if (!activeCalls.getFileVersionInfoW(path, handle, size, block.get())) {
-        status = LastErrorHresult();
+        status = LastFailureHresult();
     } else {
         status = FileVersionText(block.get(), pbsVersion);
     }

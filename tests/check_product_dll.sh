@@ -25,7 +25,7 @@ for name in $exports; do
         *) fail "exports $name" ;;
     esac
 done
-for name in DllCanUnloadNow DllGetClassObject; do
+for name in DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer; do
     grep -qx "$name" <<<"$exports" || fail "does not export $name"
 done
 

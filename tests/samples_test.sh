@@ -29,17 +29,18 @@ memory=$(( $(awk '/^MemTotal:/{print $2}' /proc/meminfo) / 1024 ))
 
 check_report() {
     local output=$1 client=$2
-    expect "$output" "GetPhysicalMemory" "(S_OK|0x00000000) +$memory MiB" "$client"
-    expect "$output" "Is64BitOS" "(S_OK|0x00000000) +no" "$client"
-    expect "$output" "DoNotUpgradeTo64" "(S_OK|0x00000000) +set" "$client"
-    expect "$output" "NetVersion" "(S_OK|0x00000000) +4\\.8\\.3761\\.0;528040$" "$client"
-    expect "$output" "ViewerType" "(S_OK|0x00000000) +2 \\(Velmar Distributed Lite\\)" "$client"
-    expect "$output" "ViewerVersion" "(S_OK|0x00000000) +10\\.2\\.0\\.1537$" "$client"
-    expect "$output" "GetLastClientInstallStatus\\(2\\)" "(S_OK|0x00000000) +0$" "$client"
+    expect "$output" "GetPhysicalMemory" "S_OK +$memory MiB" "$client"
+    expect "$output" "Is64BitOS" "S_OK +no" "$client"
+    expect "$output" "DoNotUpgradeTo64" "S_OK +set" "$client"
+    expect "$output" "NetVersion" "S_OK +4\\.8\\.3761\\.0;528040$" "$client"
+    expect "$output" "ViewerType" "S_OK +2 \\(Velmar Distributed Lite\\)" "$client"
+    expect "$output" "ViewerVersion" "S_OK +10\\.2\\.0\\.1537$" "$client"
+    expect "$output" "GetLastClientInstallStatus\\(2\\)" "S_OK +0$" "$client"
 }
 
 js=$(run cscript //nologo "$(windows "$source_dir/samples/readiness_report.js")" /writeback)
 status=$?
+js=${js//$'\r'/}
 [ $status -eq 0 ] || fail "readiness_report.js exit code $status"
 check_report "$js" "JScript"
 expect "$js" "DoNotUpgradeTo64 \\(write back\\)" "S_OK +written" "JScript"
@@ -47,12 +48,14 @@ grep -q "^Verdict: READY - Velmar Distributed Lite 10.2.0.1537" <<<"$js" || fail
 
 vbs=$(run cscript //nologo "$(windows "$source_dir/samples/readiness_report.vbs")")
 status=$?
+vbs=${vbs//$'\r'/}
 [ $status -eq 0 ] || fail "readiness_report.vbs exit code $status"
 check_report "$vbs" "VBScript"
 grep -q "^Verdict: READY - Velmar Distributed Lite 10.2.0.1537" <<<"$vbs" || fail "VBScript verdict"
 
 cpp=$(run "$(windows "$build_dir/samples/readiness_report.exe")")
 status=$?
+cpp=${cpp//$'\r'/}
 [ $status -eq 0 ] || fail "readiness_report.exe exit code $status"
 check_report "$cpp" "C++"
 grep -q "^Verdict: READY - Velmar Distributed Lite 10.2.0.1537" <<<"$cpp" || fail "C++ verdict"

@@ -453,14 +453,15 @@ TEST_F(ViewerDetection, VersionReadFailureIsReportedWithItsCode)
                     L"Call to CWorkstationInfo::GetViewerVersion returned '(null)' for '" + viewer +
                         L"'" + ErrorSuffix(L"0x80070005", 0x80070005));
 
-    // A failed read without an error code still leaves the block unread.
+    // A failed read without an error code is still a failure, and the block
+    // that was not read is never queried.
     recorder_.Clear();
     calls.ReadFails(ERROR_SUCCESS);
-    EXPECT_EQ(S_OK, object_->get_ViewerVersion(version.Out()));
+    EXPECT_EQ(E_FAIL, object_->get_ViewerVersion(version.Out()));
     EXPECT_EQ(nullptr, version.Get());
     ExpectOnlyEntry(kInformationType,
                     L"Call to CWorkstationInfo::GetViewerVersion returned '(null)' for '" + viewer +
-                        L"'");
+                        L"'" + ErrorSuffix(L"0x80004005", 0x80004005));
 }
 
 TEST_F(ViewerDetection, OutOfMemory)

@@ -216,6 +216,8 @@ TEST_F(WorkstationDispatch, NullNamesAndIdsAreRefused)
     EXPECT_EQ(E_INVALIDARG, object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, nullptr));
     EXPECT_EQ(E_INVALIDARG, object->GetIDsOfNames(IID_NULL, names + 1, 1, LOCALE_USER_DEFAULT, ids));
     EXPECT_EQ(E_INVALIDARG, object->GetIDsOfNames(IID_NULL, names, 2, LOCALE_USER_DEFAULT, ids));
+    EXPECT_EQ(E_INVALIDARG, object->GetIDsOfNames(IID_NULL, nullptr, 0, LOCALE_USER_DEFAULT, nullptr));
+    EXPECT_EQ(E_INVALIDARG, object->GetIDsOfNames(IID_NULL, names, 0, LOCALE_USER_DEFAULT, ids));
 }
 
 class RecordedCalls : public WorkstationDispatch {

@@ -1,0 +1,126 @@
+#include "registration/module_type_library.h"
+
+#include <shlwapi.h>
+
+#include <cstring>
+
+#include "frame/text_conversion.h"
+#include "registration/module_path.h"
+#include "service/allocation_calls.h"
+
+namespace {
+
+// A loaded type library with the path it came from, released on every way out.
+class ModuleTypeLibrary {
+public:
+    ModuleTypeLibrary() = default;
+    ~ModuleTypeLibrary()
+    {
+        SysFreeString(path_);
+        if (library_ != nullptr) {
+            library_->Release();
+        }
+    }
+    ModuleTypeLibrary(const ModuleTypeLibrary&) = delete;
+    ModuleTypeLibrary& operator=(const ModuleTypeLibrary&) = delete;
+
+    HRESULT Load(HMODULE module) { return LoadModuleTypeLibrary(module, &path_, &library_); }
+    BSTR Path() const { return path_; }
+    ITypeLib* Library() const { return library_; }
+
+private:
+    BSTR path_ = nullptr;
+    ITypeLib* library_ = nullptr;
+};
+
+HRESULT LoadFromNarrowPath(const char* narrowPath, wchar_t (&path)[MAX_PATH],
+                           ITypeLib** library)
+{
+    if (WideFromNarrow(path, narrowPath, MAX_PATH, ConversionCodePage()) == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    return LoadTypeLib(path, library);
+}
+
+// The directory part of `path`, its last separator included; empty when the
+// path has none.
+void HelpDirectoryOf(const wchar_t* path, wchar_t (&directory)[MAX_PATH])
+{
+    lstrcpynW(directory, path, MAX_PATH);
+    std::size_t cut = 0;
+    for (std::size_t index = 0; directory[index] != L'\0'; ++index) {
+        const wchar_t c = directory[index];
+        if (c == L'\\' || c == L'/' || c == L':') {
+            cut = index + 1;
+        }
+    }
+    directory[cut] = L'\0';
+}
+
+} // namespace
+
+HRESULT LoadModuleTypeLibrary(HMODULE module, BSTR* path, ITypeLib** library)
+{
+    if (path == nullptr || library == nullptr) {
+        return E_POINTER;
+    }
+    *path = nullptr;
+    *library = nullptr;
+    char narrowPath[MAX_PATH];
+    HRESULT result = ModuleFileName(module, narrowPath);
+    if (FAILED(result)) {
+        return result;
+    }
+    const std::size_t extension = PathFindExtensionA(narrowPath) - narrowPath;
+    wchar_t widePath[MAX_PATH];
+    ITypeLib* loaded = nullptr;
+    result = LoadFromNarrowPath(narrowPath, widePath, &loaded);
+    if (FAILED(result)) {
+        // The library may ship beside the module instead of inside it.
+        if (extension + 5 > MAX_PATH) {
+            return E_FAIL;
+        }
+        std::strcpy(narrowPath + extension, ".tlb");
+        result = LoadFromNarrowPath(narrowPath, widePath, &loaded);
+        if (FAILED(result)) {
+            return result;
+        }
+    }
+    *path = ActiveAllocationCalls().sysAllocString(widePath);
+    if (*path == nullptr) {
+        loaded->Release();
+        return E_OUTOFMEMORY;
+    }
+    *library = loaded;
+    return S_OK;
+}
+
+HRESULT RegisterModuleTypeLibrary(HMODULE module)
+{
+    ModuleTypeLibrary typeLibrary;
+    const HRESULT result = typeLibrary.Load(module);
+    if (FAILED(result)) {
+        return result;
+    }
+    wchar_t helpDirectory[MAX_PATH];
+    HelpDirectoryOf(typeLibrary.Path(), helpDirectory);
+    return RegisterTypeLib(typeLibrary.Library(), typeLibrary.Path(), helpDirectory);
+}
+
+HRESULT UnregisterModuleTypeLibrary(HMODULE module)
+{
+    ModuleTypeLibrary typeLibrary;
+    HRESULT result = typeLibrary.Load(module);
+    if (FAILED(result)) {
+        return result;
+    }
+    TLIBATTR* attributes = nullptr;
+    result = typeLibrary.Library()->GetLibAttr(&attributes);
+    if (FAILED(result)) {
+        return result;
+    }
+    result = UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum,
+                               attributes->wMinorVerNum, attributes->lcid, attributes->syskind);
+    typeLibrary.Library()->ReleaseTLibAttr(attributes);
+    return result;
+}
