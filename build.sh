@@ -103,18 +103,6 @@ in_bench_prefix() {
     "$root/cmake/wine_run.sh" "$bench_prefix" "$@"
 }
 
-bench_register() {
-    local dll clsid='{5B1E0C42-7A93-4D61-9E2F-3C8A0D4B7E15}' progid
-    dll=$(windows_path "$x64_dir/Triveld.dll")
-    # Until the DLL registers itself: the class, its ProgIDs and the type library by hand.
-    in_bench_prefix reg add "HKCR\\CLSID\\$clsid\\InprocServer32" /ve /d "$dll" /f >/dev/null
-    in_bench_prefix reg add "HKCR\\CLSID\\$clsid\\InprocServer32" /v ThreadingModel /d Both /f >/dev/null
-    for progid in Triveld.OrvWorkstationInfo Triveld.OrvWorkstationInfo.3 Triveld.OrvWorkstationInfo.2; do
-        in_bench_prefix reg add "HKCR\\$progid\\CLSID" /ve /d "$clsid" /f >/dev/null
-    done
-    in_bench_prefix "$x64_dir/bench/triveld_bench.exe" --register-type-library "$dll"
-}
-
 bench() {
     say "building the product (i686)"
     configure_and_build i686 "$i686_dir"
@@ -127,13 +115,16 @@ bench() {
     mkdir -p "$viewer_dir"
     cp "$x64_dir/samples/VelmarViewer.exe" "$viewer_dir/VelmarViewer.exe"
     in_bench_prefix regedit /s "$(windows_path "$root/samples/example_workstation.reg")"
-    say "registering $(windows_path "$x64_dir/Triveld.dll")"
-    bench_register
+    say "registering $(windows_path "$x64_dir/Triveld.dll") with regsvr32"
+    if ! in_bench_prefix regsvr32 /s "$(windows_path "$x64_dir/Triveld.dll")"; then
+        echo "registration failed" >&2
+        exit 1
+    fi
     local size imports
     size=$(stat -c %s "$i686_dir/Triveld.dll")
     imports=$(i686-w64-mingw32-objdump -p "$i686_dir/Triveld.dll" | awk '/DLL Name:/{print $3}' |
         paste -sd, -)
-    say "benchmark (takes about two minutes)"
+    say "benchmark (takes about a minute)"
     in_bench_prefix "$x64_dir/bench/triveld_bench.exe" --dll-size="$size" --dll-imports="$imports"
 }
 

@@ -3,10 +3,7 @@
 // It reports and never fails on speed.
 //   triveld_bench [--dll-size=BYTES --dll-imports=A.dll,B.dll,...]
 //   triveld_bench --cold | --census   (child processes of the run itself)
-//   triveld_bench --register-type-library DLL  (until the DLL registers itself)
 #include <windows.h>
-
-#include <oleauto.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -79,22 +76,6 @@ IOrvWorkstationInfo* CreateInfo(HRESULT* result)
     return SUCCEEDED(*result) ? info : nullptr;
 }
 
-int RegisterTypeLibrary(const char* dll)
-{
-    wchar_t path[MAX_PATH] = {};
-    MultiByteToWideChar(CP_ACP, 0, dll, -1, path, MAX_PATH);
-    ITypeLib* library = nullptr;
-    const HRESULT result = LoadTypeLibEx(path, REGKIND_REGISTER, &library);
-    if (library != nullptr) {
-        library->Release();
-    }
-    if (FAILED(result)) {
-        std::fprintf(stderr, "registering the type library failed: %s\n",
-                     HresultText(result).c_str());
-    }
-    return FAILED(result) ? 1 : 0;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -104,9 +85,6 @@ int main(int argc, char** argv)
     }
     if (argc > 1 && std::strcmp(argv[1], "--census") == 0) {
         return RunTypeInformationCensus();
-    }
-    if (argc > 2 && std::strcmp(argv[1], "--register-type-library") == 0) {
-        return RegisterTypeLibrary(argv[2]);
     }
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     ResultsTable table({"Measurement", "median us", "p95 us", "vs", "ratio", "note"});
