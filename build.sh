@@ -61,35 +61,45 @@ windows_path() {
     printf 'Z:%s' "${path//\//\\}"
 }
 
-# Runs a Windows program in the report's private prefix.
-in_report_prefix() {
-    "$root/cmake/wine_run.sh" "$build_root/report-prefix" "$@"
+# Runs a Windows program in a private prefix: in_prefix PREFIX PROGRAM [ARGS...]
+in_prefix() {
+    "$root/cmake/wine_run.sh" "$@"
 }
 
+# The documented example workstation (samples/example_workstation.reg) in PREFIX.
 provision_example() {
-    local viewer_dir="$build_root/report-prefix/drive_c/Program Files/Orvane/Velmar Distributed"
+    local prefix=$1
+    local viewer_dir="$prefix/drive_c/Program Files/Orvane/Velmar Distributed"
     say "provisioning the example workstation (samples/example_workstation.reg)"
     mkdir -p "$viewer_dir"
     cp "$x64_dir/samples/VelmarViewer.exe" "$viewer_dir/VelmarViewer.exe"
-    in_report_prefix regedit /s "$(windows_path "$root/samples/example_workstation.reg")"
+    in_prefix "$prefix" regedit /s "$(windows_path "$root/samples/example_workstation.reg")"
 }
+
+# Registers the x86_64 DLL in PREFIX with Wine's regsvr32; stops on failure.
+register_dll() {
+    local prefix=$1
+    say "registering $(windows_path "$x64_dir/Triveld.dll") with regsvr32"
+    if ! in_prefix "$prefix" regsvr32 /s "$(windows_path "$x64_dir/Triveld.dll")"; then
+        echo "registration failed" >&2
+        exit 1
+    fi
+}
+
+report_prefix=$build_root/report-prefix
 
 report() {
     local example=0
     [ "${1:-}" = "--example" ] && example=1
     build
-    in_report_prefix cmd /c exit 0 # creates the prefix on first use
-    [ $example -eq 1 ] && provision_example
-    say "registering $(windows_path "$x64_dir/Triveld.dll") with regsvr32"
-    if ! in_report_prefix regsvr32 /s "$(windows_path "$x64_dir/Triveld.dll")"; then
-        echo "registration failed" >&2
-        exit 1
-    fi
+    in_prefix "$report_prefix" cmd /c exit 0 # creates the prefix on first use
+    [ $example -eq 1 ] && provision_example "$report_prefix"
+    register_dll "$report_prefix"
     say "readiness report"
     local options=()
     [ $example -eq 1 ] && options+=(/writeback)
     local status=0
-    in_report_prefix cscript //nologo "$(windows_path "$root/samples/readiness_report.js")" \
+    in_prefix "$report_prefix" cscript //nologo "$(windows_path "$root/samples/readiness_report.js")" \
         "${options[@]}" || status=$?
     echo
     say "The 32-bit product DLL: $i686_dir/Triveld.dll"
@@ -99,33 +109,21 @@ report() {
 # --- ./build.sh bench: the benchmark in its own prefix, one table ---
 bench_prefix=$build_root/bench-prefix
 
-in_bench_prefix() {
-    "$root/cmake/wine_run.sh" "$bench_prefix" "$@"
-}
-
 bench() {
     say "building the product (i686)"
     configure_and_build i686 "$i686_dir"
     say "building the test build and the benchmark (x86_64)"
     configure_and_build x86_64 "$x64_dir" -DTRIVELD_I686_DLL="$i686_dir/Triveld.dll" \
         -DTRIVELD_BENCH=ON
-    in_bench_prefix cmd /c exit 0 # creates the prefix on first use
-    local viewer_dir="$bench_prefix/drive_c/Program Files/Orvane/Velmar Distributed"
-    say "provisioning the example workstation (samples/example_workstation.reg)"
-    mkdir -p "$viewer_dir"
-    cp "$x64_dir/samples/VelmarViewer.exe" "$viewer_dir/VelmarViewer.exe"
-    in_bench_prefix regedit /s "$(windows_path "$root/samples/example_workstation.reg")"
-    say "registering $(windows_path "$x64_dir/Triveld.dll") with regsvr32"
-    if ! in_bench_prefix regsvr32 /s "$(windows_path "$x64_dir/Triveld.dll")"; then
-        echo "registration failed" >&2
-        exit 1
-    fi
+    in_prefix "$bench_prefix" cmd /c exit 0 # creates the prefix on first use
+    provision_example "$bench_prefix"
+    register_dll "$bench_prefix"
     local size imports
     size=$(stat -c %s "$i686_dir/Triveld.dll")
     imports=$(i686-w64-mingw32-objdump -p "$i686_dir/Triveld.dll" | awk '/DLL Name:/{print $3}' |
         paste -sd, -)
     say "benchmark (takes about a minute)"
-    in_bench_prefix "$x64_dir/bench/triveld_bench.exe" --dll-size="$size" --dll-imports="$imports"
+    in_prefix "$bench_prefix" "$x64_dir/bench/triveld_bench.exe" --dll-size="$size" --dll-imports="$imports"
 }
 
 case "${1:-}" in
