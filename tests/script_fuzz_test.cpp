@@ -420,24 +420,37 @@ protected:
         }
     }
 
-    // The protected keys of every root the text could name, missing ones listed.
+    static bool Mentions(const std::string& text, const char* word)
+    {
+        const auto found = std::search(text.begin(), text.end(), word, word + std::strlen(word),
+                                       [](char a, char b) {
+                                           return std::toupper(static_cast<unsigned char>(a)) ==
+                                                  std::toupper(static_cast<unsigned char>(b));
+                                       });
+        return found != text.end();
+    }
+
+    // The protected keys the text could have removed, missing ones listed. A
+    // script can only remove a key at a root it names, by a name it contains
+    // (the replacement texts contain no key name).
     static std::string MissingProtectedKeys(const RedirectedRoots& roots, const std::string& text)
     {
         bool named[RedirectedRoots::kCount] = {};
         for (const auto& root : kRootNames) {
-            auto found = std::search(text.begin(), text.end(), root.name,
-                                     root.name + std::strlen(root.name), [](char a, char b) {
-                                         return std::toupper(static_cast<unsigned char>(a)) ==
-                                                std::toupper(static_cast<unsigned char>(b));
-                                     });
-            named[root.root] = named[root.root] || found != text.end();
+            named[root.root] = named[root.root] || Mentions(text, root.name);
+        }
+        std::vector<const char*> names;
+        for (const char* name : kProtectedNames) {
+            if (Mentions(text, name)) {
+                names.push_back(name);
+            }
         }
         std::string missing;
         for (int root = 0; root < RedirectedRoots::kCount; ++root) {
             if (!named[root]) {
                 continue;
             }
-            for (const char* name : kProtectedNames) {
+            for (const char* name : names) {
                 HKEY key = nullptr;
                 if (RegOpenKeyExA(roots.Scratch(root), name, 0, KEY_READ, &key) != ERROR_SUCCESS) {
                     missing += std::string(" ") + RedirectedRoots::Name(root) + "\\" + name;
