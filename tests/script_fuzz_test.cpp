@@ -551,8 +551,7 @@ TEST_F(ScriptFuzz, EveryScriptReturnsAndStaysInsideTheScratchRoots)
 {
     const uint64_t seed = RunSeed();
     const size_t count = RunCount(2000, 1000000);
-    std::printf("script fuzz: seed %llu, %zu cases\n", static_cast<unsigned long long>(seed),
-                count);
+    AnnounceRun("script fuzz", count);
     Watchdog watchdog(seed);
     long failures = 0;
     if (const char* replay = std::getenv("TRIVELD_CASE")) {
@@ -564,6 +563,10 @@ TEST_F(ScriptFuzz, EveryScriptReturnsAndStaysInsideTheScratchRoots)
     constexpr size_t kChunk = 50000;
     for (size_t first = 0; first < count && failures < 10; first += kChunk) {
         RunChunk(seed, first, std::min(count, first + kChunk), watchdog, failures);
+        if (LongRun()) {
+            std::printf("%zu cases done\n", std::min(count, first + kChunk));
+            std::fflush(stdout);
+        }
     }
     PrintResults();
     EXPECT_EQ(0, failures);

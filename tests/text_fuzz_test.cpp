@@ -136,6 +136,7 @@ TEST(VersionTextFuzz, ParsesLikeTheRulesSayAndReadsNothingPastTheText)
 {
     const uint64_t seed = RunSeed();
     const size_t count = RunCount(20000, 2000000);
+    AnnounceRun("version text fuzz", count);
     long failures = 0;
     for (size_t index = 0; index < count && failures < 10; ++index) {
         FuzzRandom random(CaseSeed(seed, index));
@@ -305,6 +306,7 @@ TEST(VersionKeyFuzz, ReadFromKeyFollowsTheValueRules)
 {
     const uint64_t seed = RunSeed();
     const size_t count = RunCount(600, 100000);
+    AnnounceRun("version key fuzz", count);
     ScratchRegistry registry;
     EventRecorder events;
     const char* const kNames[4] = {"Version", "Release", "SP", "Install"};
@@ -466,6 +468,7 @@ TEST(ExpansionFuzz, ExpandsLikeTheRulesSayAndReadsNothingPastTheText)
     }
     const uint64_t seed = RunSeed();
     const size_t count = RunCount(20000, 2000000);
+    AnnounceRun("expansion fuzz", count);
     long failures = 0;
     for (size_t index = 0; index < count && failures < 10; ++index) {
         FuzzRandom random(CaseSeed(seed, index));

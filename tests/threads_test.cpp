@@ -299,7 +299,9 @@ protected:
             ComPtr<IOrvWorkstationInfo> shared(NewObject(factory.Get()));
             ASSERT_NE(nullptr, shared.Get());
             factory.Reset();
-            RunThreads(source, shared.Get(), expected, RunCount(32, 6000), mismatches);
+            const size_t rounds = RunCount(32, 6000);
+            AnnounceRun("thread rounds, each thread", rounds);
+            RunThreads(source, shared.Get(), expected, rounds, mismatches);
             EXPECT_EQ(S_FALSE, source.CanUnloadNow()) << "the shared object is still alive";
         }
         EXPECT_EQ(0, mismatches.Count()) << mismatches.First();

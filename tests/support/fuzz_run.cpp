@@ -42,6 +42,13 @@ uint64_t RunSeed()
     return seed;
 }
 
+void AnnounceRun(const char* what, size_t count)
+{
+    std::printf("%s: seed %llu, %zu cases, code page %u\n", what,
+                static_cast<unsigned long long>(RunSeed()), count, GetACP());
+    std::fflush(stdout);
+}
+
 uint64_t FuzzRandom::Next()
 {
     uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);

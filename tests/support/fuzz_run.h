@@ -15,6 +15,10 @@ size_t RunCount(size_t shortCount, size_t longCount);
 // from the clock for a long run.
 uint64_t RunSeed();
 
+// Prints what a run is about to do with its seed and the code page, before
+// any case runs, so that even a crash leaves the seed to replay.
+void AnnounceRun(const char* what, size_t count);
+
 // Deterministic pseudo-random numbers (splitmix64): one seed, one sequence.
 class FuzzRandom {
 public:
