@@ -362,14 +362,29 @@ private:
     std::thread thread_;
 };
 
+// Parts of HKEY_CURRENT_USER that others write meanwhile: the scratch keys of
+// other test programs, and the locale settings Wine rewrites when a program
+// starts under another locale (the code page 932 runs).
+bool ChangedByOthers(const std::string& line)
+{
+    static const char* const kPrefixes[] = {"Software\\TriveldTests", "Control Panel\\International",
+                                            "Keyboard Layout", "Software\\Wine\\Fonts"};
+    for (const char* prefix : kPrefixes) {
+        if (line.compare(0, std::strlen(prefix), prefix) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // What lies outside the scratch roots and can be read cheaply: the whole real
-// HKEY_CURRENT_USER except the test keys, and the top-level keys of the other
-// real roots. Read while nothing is redirected.
+// HKEY_CURRENT_USER except what others change, and the top-level keys of the
+// other real roots. Read while nothing is redirected.
 std::set<std::string> OutsideView()
 {
     std::set<std::string> view;
     for (const std::string& line : SnapshotTree(HKEY_CURRENT_USER)) {
-        if (line.compare(0, 21, "Software\\TriveldTests") != 0) {
+        if (!ChangedByOthers(line)) {
             view.insert("HKCU\\" + line);
         }
     }
