@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "registration/placeholder_expansion.h"
 #include "registration/replacement_map.h"
 #include "service/net_framework_version.h"
+#include "service/workstation_info.h"
 #include "tests/support/event_recorder.h"
 #include "tests/support/fuzz_run.h"
 #include "tests/support/guarded_text.h"
@@ -355,6 +357,178 @@ TEST(VersionKeyFuzz, ReadFromKeyFollowsTheValueRules)
         }
     }
     RegCloseKey(key);
+}
+
+// ---- Whole setup trees ----------------------------------------------------
+
+// One generated version key: its name, its values, and its version as parsed.
+struct ModelKey {
+    std::string name;
+    int install = -1;     // -1: absent
+    bool servicePack = false;
+    DWORD release = 0;    // 0: absent
+    std::string version;  // empty: absent
+    std::vector<ModelKey> children;
+
+    bool Installed() const { return install == 1; }
+    std::string Numbers() const
+    {
+        const ParsedVersion parsed = ReferenceParse(version.c_str());
+        char text[64];
+        std::snprintf(text, sizeof(text), "%lu.%lu.%lu.%lu;%lu",
+                      static_cast<unsigned long>(parsed.numbers[0]),
+                      static_cast<unsigned long>(parsed.numbers[1]),
+                      static_cast<unsigned long>(parsed.numbers[2]),
+                      static_cast<unsigned long>(parsed.numbers[3]),
+                      static_cast<unsigned long>(release));
+        return text;
+    }
+    bool ZeroVersion() const { return Numbers().compare(0, 8, "0.0.0.0;") == 0; }
+};
+
+std::string RandomKeyName(FuzzRandom& random, bool firstLevel)
+{
+    static const char* const kNames[] = {"v2.0.50727", "v3.5", "v4", "v4.0", "Client", "Full",
+                                         "V4", "x", "v", "1033"};
+    if (random.Chance(12)) {
+        // Around the 128-character name buffer.
+        return (firstLevel ? "v" : "") + std::string(125 + random.Below(6), 'n');
+    }
+    return std::string(random.Pick(kNames)) + std::to_string(random.Below(3));
+}
+
+// Registry names ignore case; a second key of the same name would merge.
+void AddUnlessNamed(std::vector<ModelKey>& keys, ModelKey key)
+{
+    for (const ModelKey& present : keys) {
+        if (lstrcmpiA(present.name.c_str(), key.name.c_str()) == 0) {
+            return;
+        }
+    }
+    keys.push_back(std::move(key));
+}
+
+ModelKey RandomModelKey(FuzzRandom& random, bool firstLevel)
+{
+    ModelKey key;
+    key.name = RandomKeyName(random, firstLevel);
+    key.install = static_cast<int>(random.Below(3)) - 1;
+    key.servicePack = random.Chance(firstLevel ? 50 : 20);
+    static const DWORD kReleases[] = {0, 0, 378389, 528040, 528049};
+    key.release = random.Pick(kReleases);
+    if (!random.Chance(20)) {
+        static const char* const kVersions[] = {"2.0.50727.4927", "3.5.30729.4926", "4.8.03761",
+                                                "4.8.04084", "4.x", "1.2.3.4.5", "4.7.2", "0"};
+        key.version = random.Pick(kVersions);
+    }
+    if (firstLevel) {
+        const size_t children = random.Below(4);
+        for (size_t child = 0; child < children; ++child) {
+            AddUnlessNamed(key.children, RandomModelKey(random, false));
+        }
+    }
+    return key;
+}
+
+void StoreModelKey(HKEY parent, const ModelKey& model)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(parent, model.name.c_str(), 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    if (model.install >= 0) {
+        const DWORD install = static_cast<DWORD>(model.install);
+        RegSetValueExA(key, "Install", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&install), 4);
+    }
+    if (model.servicePack) {
+        const DWORD servicePack = 1;
+        RegSetValueExA(key, "SP", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&servicePack), 4);
+    }
+    if (model.release != 0) {
+        RegSetValueExA(key, "Release", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&model.release),
+                       4);
+    }
+    if (!model.version.empty()) {
+        RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(model.version.c_str()),
+                       static_cast<DWORD>(model.version.size() + 1));
+    }
+    for (const ModelKey& child : model.children) {
+        StoreModelKey(key, child);
+    }
+    RegCloseKey(key);
+}
+
+// Which of the stored keys may be the answer, and whether the walk must fail
+// on a subkey name too long for its 128-character buffer.
+void ReferenceCandidates(const std::vector<ModelKey>& keys, std::set<std::string>* candidates,
+                         bool* tooLong)
+{
+    candidates->insert("0.0.0.0;0");
+    for (const ModelKey& key : keys) {
+        if (key.name.size() >= 128) {
+            *tooLong = true;
+        }
+        if (key.name[0] != 'v') {
+            continue;
+        }
+        if (key.Installed() && key.servicePack) {
+            if (!key.ZeroVersion()) {
+                candidates->insert(key.Numbers());
+            }
+            continue;
+        }
+        for (const ModelKey& child : key.children) {
+            *tooLong = *tooLong || child.name.size() >= 128;
+            if (child.Installed()) {
+                candidates->insert(child.Numbers());
+            }
+        }
+    }
+}
+
+TEST(SetupTreeFuzz, NetVersionAnswersWithACandidateOrTheNameFailure)
+{
+    const uint64_t seed = RunSeed();
+    const size_t count = RunCount(200, 30000);
+    AnnounceRun("setup tree fuzz", count);
+    ScratchRegistry registry;
+    EventRecorder events;
+    const char kRoot[] = "SOFTWARE\\Microsoft\\NET Framework Setup\\NDP";
+    CWorkstationInfo* object = new CWorkstationInfo();
+    object->AddRef();
+    long failures = 0;
+    for (size_t index = 0; index < count && failures < 10; ++index) {
+        FuzzRandom random(CaseSeed(seed, index));
+        std::vector<ModelKey> keys;
+        const size_t first = random.Below(5);
+        for (size_t key = 0; key < first; ++key) {
+            AddUnlessNamed(keys, RandomModelKey(random, true));
+        }
+        RegDeleteTreeA(registry.MachineRoot(), kRoot);
+        CreateKeyPath(registry.MachineRoot(), kRoot);
+        HKEY root = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(registry.MachineRoot(), kRoot, 0, KEY_ALL_ACCESS, &root));
+        for (const ModelKey& key : keys) {
+            StoreModelKey(root, key);
+        }
+        RegCloseKey(root);
+        std::set<std::string> candidates;
+        bool tooLong = false;
+        ReferenceCandidates(keys, &candidates, &tooLong);
+
+        events.Clear();
+        BSTR answer = reinterpret_cast<BSTR>(1);
+        const HRESULT result = object->get_NetVersion(&answer);
+        const std::string text = answer != nullptr ? std::string(answer, answer + SysStringLen(answer)) : "<null>";
+        SysFreeString(answer);
+        const bool expected = tooLong ? result == HRESULT_FROM_WIN32(ERROR_MORE_DATA) && text == "<null>"
+                                      : result == S_OK && candidates.count(text) == 1;
+        if (!expected) {
+            ++failures;
+            ADD_FAILURE() << "seed " << seed << " case " << index << ": " << std::hex << result
+                          << " '" << text << "'" << (tooLong ? ", expected the name failure" : "");
+        }
+    }
+    object->Release();
 }
 
 // ---- Placeholder expansion ----------------------------------------------
