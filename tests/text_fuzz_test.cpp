@@ -136,15 +136,12 @@ std::string RandomVersionText(FuzzRandom& random)
 
 TEST(VersionTextFuzz, ParsesLikeTheRulesSayAndReadsNothingPastTheText)
 {
-    const uint64_t seed = RunSeed();
-    const size_t count = RunCount(20000, 2000000);
-    AnnounceRun("version text fuzz", count);
-    long failures = 0;
-    for (size_t index = 0; index < count && failures < 10; ++index) {
-        FuzzRandom random(CaseSeed(seed, index));
+    RunCases("version text fuzz", 20000, 2000000, [](FuzzRandom& random) -> std::string {
         const std::string text = RandomVersionText(random);
         GuardedText guarded(text);
-        ASSERT_NE(nullptr, guarded.Get());
+        if (guarded.Get() == nullptr) {
+            return "no guarded pages";
+        }
         NetFrameworkVersion record;
         record.major = record.minor = record.build = record.revision = 77;
         record.release = 5;
@@ -154,13 +151,12 @@ TEST(VersionTextFuzz, ParsesLikeTheRulesSayAndReadsNothingPastTheText)
         const ParsedVersion expected = ReferenceParse(guarded.Get());
         const bool othersKept = record.release == 5 && record.servicePack == 6 &&
                                 record.install == 7 && !record.hasInstall && !record.hasServicePack;
-        if (!(actual == expected) || !othersKept) {
-            ++failures;
-            ADD_FAILURE() << "seed " << seed << " case " << index << ": \"" << Escaped(text)
-                          << "\" parsed as " << Describe(actual) << ", expected "
-                          << Describe(expected) << (othersKept ? "" : "; other fields changed");
+        if (actual == expected && othersKept) {
+            return std::string();
         }
-    }
+        return "\"" + Escaped(text) + "\" parsed as " + Describe(actual) + ", expected " +
+               Describe(expected) + (othersKept ? "" : "; other fields changed");
+    });
 }
 
 // ---- Version values in a setup key --------------------------------------
@@ -306,9 +302,6 @@ bool ReferenceRead(const StoredValue values[4], ReadOutcome* expected)
 
 TEST(VersionKeyFuzz, ReadFromKeyFollowsTheValueRules)
 {
-    const uint64_t seed = RunSeed();
-    const size_t count = RunCount(600, 100000);
-    AnnounceRun("version key fuzz", count);
     ScratchRegistry registry;
     EventRecorder events;
     const char* const kNames[4] = {"Version", "Release", "SP", "Install"};
@@ -316,9 +309,7 @@ TEST(VersionKeyFuzz, ReadFromKeyFollowsTheValueRules)
     HKEY key = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(parent, "v4", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                                              &key, nullptr));
-    long failures = 0;
-    for (size_t index = 0; index < count && failures < 10; ++index) {
-        FuzzRandom random(CaseSeed(seed, index));
+    RunCases("version key fuzz", 600, 100000, [&](FuzzRandom& random) -> std::string {
         StoredValue values[4] = {RandomVersionValue(random), RandomNumberValue(random),
                                  RandomNumberValue(random), RandomNumberValue(random)};
         for (int value = 0; value < 4; ++value) {
@@ -338,24 +329,19 @@ TEST(VersionKeyFuzz, ReadFromKeyFollowsTheValueRules)
         actual.hasInstall = record.hasInstall;
         actual.warned = !events.Events().empty();
         record.Clear();
+        const std::string described = "Version type " + std::to_string(values[0].type) + " \"" +
+                                      Escaped(values[0].bytes) + "\" read as " + actual.Text();
         if (!defined) {
-            if (actual.result != S_OK && actual.result != HRESULT_FROM_WIN32(ERROR_MORE_DATA) &&
-                actual.result != HRESULT_FROM_WIN32(ERROR_INVALID_DATA)) {
-                ++failures;
-                ADD_FAILURE() << "seed " << seed << " case " << index << ": " << actual.Text();
-            }
-            continue;
+            const bool allowed = actual.result == S_OK ||
+                                 actual.result == HRESULT_FROM_WIN32(ERROR_MORE_DATA) ||
+                                 actual.result == HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+            return allowed ? std::string() : described;
         }
         // After a failed read only the result is defined.
         const bool same = FAILED(expected.result) ? actual.result == expected.result
                                                   : actual.Text() == expected.Text();
-        if (!same) {
-            ++failures;
-            ADD_FAILURE() << "seed " << seed << " case " << index << ": Version type "
-                          << values[0].type << " \"" << Escaped(values[0].bytes) << "\" read as "
-                          << actual.Text() << ", expected " << expected.Text();
-        }
-    }
+        return same ? std::string() : described + ", expected " + expected.Text();
+    });
     RegCloseKey(key);
 }
 
@@ -487,17 +473,12 @@ void ReferenceCandidates(const std::vector<ModelKey>& keys, std::set<std::string
 
 TEST(SetupTreeFuzz, NetVersionAnswersWithACandidateOrTheNameFailure)
 {
-    const uint64_t seed = RunSeed();
-    const size_t count = RunCount(200, 30000);
-    AnnounceRun("setup tree fuzz", count);
     ScratchRegistry registry;
     EventRecorder events;
     const char kRoot[] = "SOFTWARE\\Microsoft\\NET Framework Setup\\NDP";
     CWorkstationInfo* object = new CWorkstationInfo();
     object->AddRef();
-    long failures = 0;
-    for (size_t index = 0; index < count && failures < 10; ++index) {
-        FuzzRandom random(CaseSeed(seed, index));
+    RunCases("setup tree fuzz", 200, 30000, [&](FuzzRandom& random) -> std::string {
         std::vector<ModelKey> keys;
         const size_t first = random.Below(5);
         for (size_t key = 0; key < first; ++key) {
@@ -506,7 +487,9 @@ TEST(SetupTreeFuzz, NetVersionAnswersWithACandidateOrTheNameFailure)
         RegDeleteTreeA(registry.MachineRoot(), kRoot);
         CreateKeyPath(registry.MachineRoot(), kRoot);
         HKEY root = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(registry.MachineRoot(), kRoot, 0, KEY_ALL_ACCESS, &root));
+        if (RegOpenKeyExA(registry.MachineRoot(), kRoot, 0, KEY_ALL_ACCESS, &root) != ERROR_SUCCESS) {
+            return "the setup root cannot be made";
+        }
         for (const ModelKey& key : keys) {
             StoreModelKey(root, key);
         }
@@ -522,12 +505,12 @@ TEST(SetupTreeFuzz, NetVersionAnswersWithACandidateOrTheNameFailure)
         SysFreeString(answer);
         const bool expected = tooLong ? result == HRESULT_FROM_WIN32(ERROR_MORE_DATA) && text == "<null>"
                                       : result == S_OK && candidates.count(text) == 1;
-        if (!expected) {
-            ++failures;
-            ADD_FAILURE() << "seed " << seed << " case " << index << ": " << std::hex << result
-                          << " '" << text << "'" << (tooLong ? ", expected the name failure" : "");
+        if (expected) {
+            return std::string();
         }
-    }
+        return "result " + std::to_string(result) + " '" + text + "'" +
+               (tooLong ? ", expected the long-name failure" : ", not a candidate");
+    });
     object->Release();
 }
 
@@ -640,15 +623,12 @@ TEST(ExpansionFuzz, ExpandsLikeTheRulesSayAndReadsNothingPastTheText)
         const std::wstring wide(definition.text.begin(), definition.text.end());
         ASSERT_EQ(S_OK, map.Add(definition.name, wide.c_str()));
     }
-    const uint64_t seed = RunSeed();
-    const size_t count = RunCount(20000, 2000000);
-    AnnounceRun("expansion fuzz", count);
-    long failures = 0;
-    for (size_t index = 0; index < count && failures < 10; ++index) {
-        FuzzRandom random(CaseSeed(seed, index));
+    RunCases("expansion fuzz", 20000, 2000000, [&](FuzzRandom& random) -> std::string {
         const std::string text = RandomScriptText(random);
         GuardedText guarded(text);
-        ASSERT_NE(nullptr, guarded.Get());
+        if (guarded.Get() == nullptr) {
+            return "no guarded pages";
+        }
         std::string expected;
         const HRESULT expectedResult = ReferenceExpand(definitions, guarded.Get(), &expected);
         char* expanded = reinterpret_cast<char*>(1);
@@ -656,15 +636,15 @@ TEST(ExpansionFuzz, ExpandsLikeTheRulesSayAndReadsNothingPastTheText)
         const bool same = result == expectedResult &&
                           (FAILED(result) ? expanded == nullptr
                                           : expanded != nullptr && expected == expanded);
-        if (!same) {
-            ++failures;
-            ADD_FAILURE() << "seed " << seed << " case " << index << ": \"" << Escaped(text)
-                          << "\" gave " << std::hex << result << ", expected " << expectedResult;
-        }
         if (SUCCEEDED(result)) {
             CoTaskMemFree(expanded);
         }
-    }
+        if (same) {
+            return std::string();
+        }
+        return "\"" + Escaped(text) + "\" gave " + std::to_string(result) + ", expected " +
+               std::to_string(expectedResult);
+    });
 }
 
 } // namespace

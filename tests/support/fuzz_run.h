@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include <gtest/gtest.h>
+
 // Size and seed of a randomized run. The suite makes short runs with a fixed
 // seed; TRIVELD_LONG_RUN=1 in the environment (./build.sh fuzz) selects the
 // long runs, and TRIVELD_SEED=<number> replays one seed.
@@ -42,6 +44,26 @@ private:
 // The seed of case `index` of a run with seed `runSeed`, so that one failing
 // case can be replayed alone.
 uint64_t CaseSeed(uint64_t runSeed, size_t index);
+
+// Runs the cases of one randomized test. Each case gets a generator seeded
+// for its index and returns what went wrong, or an empty text. Every failure
+// names the seed and the case; the run stops after ten.
+template <typename Case>
+void RunCases(const char* what, size_t shortCount, size_t longCount, Case runCase)
+{
+    const uint64_t seed = RunSeed();
+    const size_t count = RunCount(shortCount, longCount);
+    AnnounceRun(what, count);
+    long failures = 0;
+    for (size_t index = 0; index < count && failures < 10; ++index) {
+        FuzzRandom random(CaseSeed(seed, index));
+        const std::string failure = runCase(random);
+        if (!failure.empty()) {
+            ++failures;
+            ADD_FAILURE() << what << ", seed " << seed << " case " << index << ": " << failure;
+        }
+    }
+}
 
 // Printable form of arbitrary bytes: C escapes for everything outside ASCII
 // graphics, so a failing input can be pasted back into a test.
