@@ -1,5 +1,5 @@
 #!/bin/bash
-# The one entry point: ./build.sh deps|build|test|report [--example]|bench
+# The one entry point: ./build.sh deps|build|test|fuzz|report [--example]|bench
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$PWD
@@ -52,6 +52,29 @@ run_tests() {
     (cd "$i686_dir" && ctest --output-on-failure) || status=1
     say "test suite under Wine (x86_64)"
     (cd "$x64_dir" && ctest --output-on-failure -j "$jobs") || status=1
+    return $status
+}
+
+# The long randomized runs and the long thread run, in the test prefix. Set
+# TRIVELD_SEED to replay a seed that a run printed.
+fuzz() {
+    local status=0 program log
+    log=$(mktemp)
+    for program in text_fuzz_test script_fuzz_test threads_test; do
+        say "long run: $program"
+        local failed=0
+        TRIVELD_LONG_RUN=1 "$root/cmake/wine_run.sh" "$x64_dir/wineprefix" \
+            "$x64_dir/tests/$program.exe" 2>&1 | tee "$log" || failed=1
+        # Wine may end a crashed program with status 0.
+        if grep -Eq 'wine: Unhandled|CRASH:' "$log"; then
+            failed=1
+        fi
+        if [ $failed -ne 0 ]; then
+            echo "FAILED: $program" >&2
+            status=1
+        fi
+    done
+    rm -f "$log"
     return $status
 }
 
@@ -130,7 +153,8 @@ case "${1:-}" in
     deps) deps ;;
     build) deps; build ;;
     test) deps; build; run_tests ;;
+    fuzz) deps; build; fuzz ;;
     report) deps; shift; report "$@" ;;
     bench) deps; bench ;;
-    *) echo "usage: $0 deps|build|test|report [--example]|bench" >&2; exit 2 ;;
+    *) echo "usage: $0 deps|build|test|fuzz|report [--example]|bench" >&2; exit 2 ;;
 esac

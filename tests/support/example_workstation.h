@@ -1,0 +1,14 @@
+#ifndef TRIVELD_TESTS_EXAMPLE_WORKSTATION_H
+#define TRIVELD_TESTS_EXAMPLE_WORKSTATION_H
+
+#include <string>
+
+class ScratchRegistry;
+
+// Fills a scratch registry as a fully set-up workstation, so that every member
+// of the object has a real answer: .NET 2.0 SP2, 3.5 SP1 and 4.8 (Client and
+// Full), both viewer classes served by `viewerPath` (the first one quoted),
+// LastInstallStatus for both editions and DoNotUpgradeTo64 set.
+void ProvisionExampleWorkstation(const ScratchRegistry& registry, const std::wstring& viewerPath);
+
+#endif
