@@ -234,9 +234,10 @@ TEST_F(RegistrationDriver, Regsvr32RegistersAndCoCreateInstanceByProgIdWorks)
     ExpectNothingRegistered();
 }
 
-// What register + unregister leaves behind is the platform's own: the
-// category manager keeps the category descriptions it wrote under
-// "Component Categories".
+// Register + unregister leaves the classes root as it was. The one thing the
+// platform may keep is its own: a category manager that records category
+// descriptions under "Component Categories" leaves them (Wine's writes none,
+// and the type library's Interface and TypeLib keys go with UnRegisterTypeLib).
 TEST_F(RegistrationDriver, RegisterThenUnregisterRestoresTheClassesRoot)
 {
     const std::set<std::string> before = SnapshotTree(HKEY_CLASSES_ROOT);
