@@ -6,7 +6,6 @@
 // interpreter's own rollback leaves.
 #include <windows.h>
 
-#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
@@ -30,6 +29,8 @@
 #include "tests/support/heap_census.h"
 #include "tests/support/registry_snapshot.h"
 #include "tests/support/scratch_registry.h"
+#include "tests/support/source_file.h"
+#include "tests/support/workstation_object.h"
 #include "tests/support/type_library_registration.h"
 #include "triveld.h"
 
@@ -218,12 +219,7 @@ struct TextRun {
 
 class MemberAllocationFailure : public AllocationFailure {
 protected:
-    MemberAllocationFailure()
-    {
-        object_ = new CWorkstationInfo();
-        object_->AddRef();
-        EXPECT_EQ(S_OK, object_->FinalConstruct());
-    }
+    MemberAllocationFailure() { object_ = NewWorkstationInfo(); }
     ~MemberAllocationFailure() override { object_->Release(); }
 
     // Run n refuses allocation n; only the last run completes unrefused.
@@ -291,23 +287,6 @@ TEST_F(MemberAllocationFailure, ViewerVersionAtEveryAllocation)
 // --- registration scripts ---
 
 const wchar_t kQuotedModule[] = L"C:\\Program Files\\O''Brien\\Triveld.dll";
-
-std::string ReadSourceFile(const wchar_t* relative)
-{
-    const std::wstring path = std::wstring(TRIVELD_SOURCE_DIR) + L"\\" + relative;
-    std::string text;
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (file == nullptr) {
-        return text;
-    }
-    char chunk[4096];
-    size_t read = 0;
-    while ((read = std::fread(chunk, 1, sizeof(chunk), file)) > 0) {
-        text.append(chunk, read);
-    }
-    std::fclose(file);
-    return text;
-}
 
 struct Replacement {
     const wchar_t* name;

@@ -12,19 +12,6 @@
 
 namespace {
 
-// The system's text for `code` as the reporter asks for it; empty when none.
-std::wstring SystemMessage(HRESULT code)
-{
-    wchar_t* message = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-            FORMAT_MESSAGE_ALLOCATE_BUFFER,
-        nullptr, static_cast<DWORD>(code), 0x400, reinterpret_cast<LPWSTR>(&message), 0, nullptr);
-    std::wstring text = length != 0 && message != nullptr ? std::wstring(message, length) : L"";
-    LocalFree(message);
-    return text;
-}
-
 RecordedEvent OnlyEvent(const EventRecorder& recorder)
 {
     const std::vector<RecordedEvent> events = recorder.Events();

@@ -16,6 +16,7 @@
 #include "tests/support/event_recorder.h"
 #include "tests/support/guarded_buffer.h"
 #include "tests/support/scratch_registry.h"
+#include "tests/support/workstation_object.h"
 
 namespace {
 
@@ -244,12 +245,7 @@ struct EntryExpectation {
 
 class MembersOverShapes : public testing::Test {
 protected:
-    MembersOverShapes()
-    {
-        object_ = new CWorkstationInfo();
-        object_->AddRef();
-        EXPECT_EQ(S_OK, object_->FinalConstruct());
-    }
+    MembersOverShapes() { object_ = NewWorkstationInfo(); }
     ~MembersOverShapes() override { object_->Release(); }
 
     // The recorded entries are the expected ones: type, text, then the code

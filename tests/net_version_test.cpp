@@ -30,23 +30,7 @@ struct Expected {
 // The full text the reporter composes: the code and the system's text for it follow.
 std::wstring ComposedWithCode(const std::wstring& text, HRESULT code)
 {
-    std::wstring composed = Composed(text);
-    if (code == 0) {
-        return composed;
-    }
-    wchar_t hex[32];
-    swprintf(hex, 32, L" Error: %#x", static_cast<unsigned int>(code));
-    composed += hex;
-    wchar_t* message = nullptr;
-    if (FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                           FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                       nullptr, static_cast<DWORD>(code), 0x400,
-                       reinterpret_cast<LPWSTR>(&message), 0, nullptr) != 0) {
-        composed += L" ";
-        composed += message;
-        LocalFree(message);
-    }
-    return composed;
+    return Composed(text) + (code == 0 ? std::wstring() : ErrorSuffix(code));
 }
 
 Expected Returned(const std::wstring& text)

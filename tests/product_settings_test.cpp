@@ -28,30 +28,11 @@ const char kValue[] = "DoNotUpgradeTo64";
 const wchar_t kGetFailed[] = L"Call to CWorkstationInfo::GetDoNotUpgradeTo64 failed";
 const wchar_t kSetFailed[] = L"Call to CWorkstationInfo::SetDoNotUpgradeTo64 failed";
 
-std::wstring SystemMessage(HRESULT code)
-{
-    wchar_t* message = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-            FORMAT_MESSAGE_ALLOCATE_BUFFER,
-        nullptr, static_cast<DWORD>(code), 0x400, reinterpret_cast<LPWSTR>(&message), 0, nullptr);
-    std::wstring text = length != 0 && message != nullptr ? std::wstring(message, length) : L"";
-    LocalFree(message);
-    return text;
-}
-
 // The entry an accessor writes for a failure: its text, the code in hex and
 // the system's message when there is one.
 std::wstring FailureText(const wchar_t* text, HRESULT code)
 {
-    wchar_t hex[16];
-    swprintf(hex, 16, L"%lx", static_cast<unsigned long>(code));
-    std::wstring expected = Composed(text) + L" Error: 0x" + hex;
-    const std::wstring message = SystemMessage(code);
-    if (!message.empty()) {
-        expected += L" " + message;
-    }
-    return expected;
+    return Composed(text) + ErrorSuffix(code);
 }
 
 // The stored flag as raw bytes; empty when absent.

@@ -28,6 +28,7 @@
 #include "tests/support/heap_census.h"
 #include "tests/support/redirected_roots.h"
 #include "tests/support/registry_snapshot.h"
+#include "tests/support/source_file.h"
 
 namespace {
 
@@ -68,24 +69,6 @@ const char* const kValueTexts[] = {
 const char* const kNoise[] = {"{", "}", "=", "'", "%", "%%", "''", "'{'", "{}", "}}", "\\",
                               "val", "HKCR", "Delete", "\x82\xa0", "\x81", "\xff"};
 const char* const kBlanks[] = {" ", " ", " ", "\t", "\r\n", "\n", "  ", ""};
-
-std::string ReadSourceFile(const wchar_t* relative)
-{
-    const std::wstring path = std::wstring(TRIVELD_SOURCE_DIR) + L"\\" + relative;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return std::string();
-    }
-    std::string text(GetFileSize(file, nullptr), '\0');
-    DWORD read = 0;
-    if (!text.empty() && !ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr)) {
-        read = 0;
-    }
-    CloseHandle(file);
-    text.resize(read);
-    return text;
-}
 
 // ---- Generated scripts --------------------------------------------------
 

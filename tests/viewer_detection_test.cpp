@@ -16,6 +16,7 @@
 #include "tests/support/com_ptr.h"
 #include "tests/support/event_recorder.h"
 #include "tests/support/scratch_registry.h"
+#include "tests/support/workstation_object.h"
 
 // Lets one test make the next nothrow array allocation fail.
 namespace {
@@ -59,17 +60,8 @@ std::wstring AsciiUpper(std::wstring text)
 // " Error: <hex>" and the system's text for the code, as an entry ends.
 std::wstring ErrorSuffix(const wchar_t* hex, HRESULT code)
 {
-    wchar_t* message = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                       FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                   nullptr, static_cast<DWORD>(code), 0x400, reinterpret_cast<LPWSTR>(&message),
-                   0, nullptr);
-    std::wstring suffix = std::wstring(L" Error: ") + hex;
-    if (message != nullptr) {
-        suffix += L" " + std::wstring(message);
-        LocalFree(message);
-    }
-    return suffix;
+    const std::wstring message = SystemMessage(code);
+    return std::wstring(L" Error: ") + hex + (message.empty() ? L"" : L" " + message);
 }
 
 // Stores the characters of `text` as the default value, without a terminator.
@@ -198,12 +190,7 @@ DWORD VersionCallsOverride::readError = 0;
 
 class ViewerDetection : public testing::Test {
 protected:
-    ViewerDetection()
-    {
-        object_ = new CWorkstationInfo();
-        object_->AddRef();
-        EXPECT_EQ(S_OK, object_->FinalConstruct());
-    }
+    ViewerDetection() { object_ = NewWorkstationInfo(); }
     ~ViewerDetection() override { object_->Release(); }
 
     HKEY Classes() const { return registry_.ClassesRoot(); }

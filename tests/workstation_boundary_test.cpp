@@ -8,17 +8,9 @@
 #include "tests/support/com_ptr.h"
 #include "tests/support/platform_fakes.h"
 #include "tests/support/scratch_registry.h"
+#include "tests/support/workstation_object.h"
 
 namespace {
-
-// A live object as the class factory hands it out (count 1, snapshot taken).
-CWorkstationInfo* NewObject()
-{
-    CWorkstationInfo* object = new CWorkstationInfo();
-    object->AddRef();
-    EXPECT_EQ(S_OK, object->FinalConstruct());
-    return object;
-}
 
 // An object whose snapshot is missing, which the factory never hands out.
 CWorkstationInfo* NewObjectWithoutSnapshot()
@@ -30,7 +22,7 @@ CWorkstationInfo* NewObjectWithoutSnapshot()
 
 TEST(WorkstationBoundary, NullOutPointers)
 {
-    CWorkstationInfo* object = NewObject();
+    CWorkstationInfo* object = NewWorkstationInfo();
     EXPECT_EQ(E_INVALIDARG, object->GetPhysicalMemory(nullptr));
     EXPECT_EQ(E_INVALIDARG, object->Is64BitOS(nullptr));
     EXPECT_EQ(E_INVALIDARG, object->get_DoNotUpgradeTo64(nullptr));
@@ -61,7 +53,7 @@ TEST(WorkstationBoundary, PhysicalMemoryFromTheSnapshot)
 {
     FakePlatform platform;
     platform.ReportTotalMemory(3ull << 30);
-    CWorkstationInfo* object = NewObject();
+    CWorkstationInfo* object = NewWorkstationInfo();
     platform.ReportTotalMemory(1ull << 30);
     LONG memory = 0;
     EXPECT_EQ(S_OK, object->GetPhysicalMemory(&memory));
@@ -76,7 +68,7 @@ TEST(WorkstationBoundary, ZeroMemoryIsWrittenAndFails)
 {
     FakePlatform platform;
     platform.MemoryQueryFails();
-    CWorkstationInfo* object = NewObject();
+    CWorkstationInfo* object = NewWorkstationInfo();
     LONG memory = 77;
     EXPECT_EQ(E_FAIL, object->GetPhysicalMemory(&memory));
     EXPECT_EQ(0, memory);
@@ -87,12 +79,12 @@ TEST(WorkstationBoundary, Is64BitOsFromTheSnapshot)
 {
     FakePlatform platform;
     platform.IsWow64ProcessAnswers(TRUE);
-    CWorkstationInfo* wow64 = NewObject();
+    CWorkstationInfo* wow64 = NewWorkstationInfo();
     platform.IsWow64ProcessAnswers(FALSE);
-    CWorkstationInfo* native = NewObject();
+    CWorkstationInfo* native = NewWorkstationInfo();
     platform.VersionQueryFails();
     platform.IsWow64ProcessAnswers(TRUE);
-    CWorkstationInfo* noVersion = NewObject();
+    CWorkstationInfo* noVersion = NewWorkstationInfo();
 
     VARIANT_BOOL flag = 77;
     EXPECT_EQ(S_OK, wow64->Is64BitOS(&flag));
@@ -111,7 +103,7 @@ TEST(WorkstationBoundary, OutValuesWrittenOnEntry)
     // Without the .NET setup key the call fails: the caller's old pointer is
     // gone from the out-parameter all the same.
     ScratchRegistry registry;
-    CWorkstationInfo* object = NewObject();
+    CWorkstationInfo* object = NewWorkstationInfo();
     BSTR stale = SysAllocString(L"stale");
     BSTR text = stale;
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), object->get_NetVersion(&text));
@@ -130,7 +122,7 @@ TEST(WorkstationBoundary, OutValuesWrittenOnEntry)
 TEST(WorkstationBoundary, ObjectHoldsOneModuleLockForItsLifetime)
 {
     const LONG before = GetServerModule()->GetModuleLockCount();
-    CWorkstationInfo* object = NewObject();
+    CWorkstationInfo* object = NewWorkstationInfo();
     EXPECT_EQ(before + 1, GetServerModule()->GetModuleLockCount());
     EXPECT_EQ(2u, object->AddRef());
     EXPECT_EQ(1u, object->Release());
@@ -140,7 +132,7 @@ TEST(WorkstationBoundary, ObjectHoldsOneModuleLockForItsLifetime)
 
 TEST(WorkstationBoundary, OnePointerForEveryInterface)
 {
-    CWorkstationInfo* object = NewObject();
+    CWorkstationInfo* object = NewWorkstationInfo();
     ComPtr<IUnknown> unknown;
     ComPtr<IDispatch> dispatch;
     ComPtr<IOrvWorkstationInfo> info;

@@ -103,3 +103,27 @@ std::wstring Composed(const std::wstring& text)
 {
     return L"Source: Triveld  Message: " + text;
 }
+
+std::wstring SystemMessage(HRESULT code)
+{
+    wchar_t* message = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+            FORMAT_MESSAGE_ALLOCATE_BUFFER,
+        nullptr, static_cast<DWORD>(code), 0x400, reinterpret_cast<LPWSTR>(&message), 0, nullptr);
+    std::wstring text = length != 0 && message != nullptr ? std::wstring(message, length) : L"";
+    LocalFree(message);
+    return text;
+}
+
+std::wstring ErrorSuffix(HRESULT code)
+{
+    wchar_t hex[16];
+    swprintf(hex, 16, L"%#x", static_cast<unsigned int>(code));
+    std::wstring suffix = std::wstring(L" Error: ") + hex;
+    const std::wstring message = SystemMessage(code);
+    if (!message.empty()) {
+        suffix += L" " + message;
+    }
+    return suffix;
+}

@@ -40,5 +40,10 @@ private:
 
 // "Source: Triveld  Message: " followed by `text`.
 std::wstring Composed(const std::wstring& text);
+// The system's text for `code` as the reporter asks for it; empty when none.
+std::wstring SystemMessage(HRESULT code);
+// What the reporter appends for a non-zero `code`: " Error: 0x..." and, when
+// the system has a text for the code, a blank and that text.
+std::wstring ErrorSuffix(HRESULT code);
 
 #endif
