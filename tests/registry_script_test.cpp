@@ -279,6 +279,8 @@ TEST_F(ScriptTest, ForceRemoveRebuildsAKeyButNeverAProtectedOne)
     const std::string clsid = "{11111111-2222-3333-4444-555555555555}";
     CreateKeyPath(Classes(), "CLSID\\Other");
     CreateKeyPath(Classes(), "CLSID\\" + clsid + "\\Stale\\Deeper");
+    // Long subkey names are removed with the rest.
+    CreateKeyPath(Classes(), "CLSID\\" + clsid + "\\Stale\\" + std::string(255, 'L'));
     SetString(Classes(), "CLSID\\" + clsid, "old", "x");
     ASSERT_EQ(S_OK, Run("HKCR { ForceRemove CLSID { ForceRemove " + clsid +
                             " = s 'Class' { Fresh } } }",

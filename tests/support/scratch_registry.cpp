@@ -35,9 +35,24 @@ ScratchRegistry::~ScratchRegistry()
     RegDeleteTreeA(HKEY_CURRENT_USER, rootPath_.c_str());
 }
 
+// One name at a time: Wine's narrow registry calls take a path of at most
+// 260 characters, and a path of long names exceeds that.
 void CreateKeyPath(HKEY root, const std::string& path)
 {
-    RegCloseKey(CreateUnder(root, path));
+    HKEY parent = root;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = path.find('\\', start);
+        HKEY key = CreateUnder(parent, path.substr(start, end - start));
+        if (parent != root) {
+            RegCloseKey(parent);
+        }
+        if (key == nullptr || end == std::string::npos) {
+            RegCloseKey(key);
+            return;
+        }
+        parent = key;
+        start = end + 1;
+    }
 }
 
 void SetRaw(HKEY root, const std::string& path, const char* name, DWORD type, const void* data,
