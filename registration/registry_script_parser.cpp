@@ -37,6 +37,20 @@ bool IsValidKeyName(const char* name)
     return name[0] != '\0' && !ContainsBackslash(name);
 }
 
+// Nested blocks open with exactly "{": a sibling named like "{GUID}" is a key.
+bool IsBlockStart(const char* token)
+{
+    return std::strcmp(token, "{") == 0;
+}
+
+// A block belongs to the key named by the entry before it. A value entry or a
+// "Delete" entry names none, and reading such a block as entries of the level
+// around it would remove keys the script does not name there.
+HRESULT RefuseBlock(const char* token)
+{
+    return IsBlockStart(token) ? DISP_E_EXCEPTION : S_OK;
+}
+
 // Removes a key with everything beneath it; failures are not reported.
 void RemoveKeyTree(HKEY parent, const char* name)
 {
@@ -203,7 +217,7 @@ HRESULT RegistryScriptParser::ProcessEntry(char* token, HKEY parent, bool regist
                 if (SUCCEEDED(result)) {
                     result = SkipValueClause(token);
                 }
-                return SUCCEEDED(result) ? EnterBlock(token, current.Handle()) : result;
+                return SUCCEEDED(result) ? RefuseBlock(token) : result;
             }
         }
     }
@@ -216,16 +230,13 @@ HRESULT RegistryScriptParser::ProcessEntry(char* token, HKEY parent, bool regist
     }
     if (EqualsIgnoringCase(token, kValueKeyword)) {
         result = ProcessValueEntry(token, parent, registering, recovering, deleteFlag);
-        if (FAILED(result) || !registering) {
-            return result;
-        }
-        return EnterBlock(token, current.Handle());
+        return SUCCEEDED(result) ? RefuseBlock(token) : result;
     }
     if (!IsValidKeyName(token)) {
         return DISP_E_EXCEPTION;
     }
     if (!registering) {
-        return UnregisterKeyEntry(token, parent, recovering, deleteFlag, current);
+        return UnregisterKeyEntry(token, parent, recovering, deleteFlag, !deleteEntry, current);
     }
     result = RegisterKeyEntry(token, parent, current);
     return SUCCEEDED(result) ? EnterBlock(token, current.Handle()) : result;
@@ -233,7 +244,7 @@ HRESULT RegistryScriptParser::ProcessEntry(char* token, HKEY parent, bool regist
 
 HRESULT RegistryScriptParser::EnterBlock(char* token, HKEY key)
 {
-    if (std::strcmp(token, "{") != 0) {
+    if (!IsBlockStart(token)) {
         return S_OK;
     }
     HRESULT result = ProcessEntries(token, key, true, false);
@@ -301,7 +312,8 @@ HRESULT RegistryScriptParser::RegisterKeyEntry(char* token, HKEY parent, Registr
 }
 
 HRESULT RegistryScriptParser::UnregisterKeyEntry(char* token, HKEY parent, bool recovering,
-                                                 bool deleteKey, RegistryKey& current)
+                                                 bool deleteKey, bool mayHaveBlock,
+                                                 RegistryKey& current)
 {
     const LONG opened =
         recovering ? ERROR_FILE_NOT_FOUND : current.OpenKey(parent, token, KEY_READ);
@@ -327,8 +339,13 @@ HRESULT RegistryScriptParser::UnregisterKeyEntry(char* token, HKEY parent, bool 
     if (FAILED(result)) {
         return result;
     }
-    // Exactly "{", as in register mode: a sibling named like "{GUID}" is a key.
-    if (std::strcmp(token, "{") == 0) {
+    if (!mayHaveBlock) {
+        result = RefuseBlock(token);
+        if (FAILED(result)) {
+            return result;
+        }
+    }
+    if (IsBlockStart(token)) {
         // A failure inside the block of a missing key is a script error too:
         // reading on from the middle of that block would misplace its entries.
         result = ProcessEntries(token, current.Handle(), false, blockRecovering);

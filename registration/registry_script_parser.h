@@ -44,8 +44,9 @@ private:
     HRESULT ProcessValueEntry(char* token, HKEY parent, bool registering, bool recovering,
                               bool deleteValue);
     HRESULT RegisterKeyEntry(char* token, HKEY parent, RegistryKey& current);
+    // `mayHaveBlock` is false for a "Delete" entry, whose block is refused.
     HRESULT UnregisterKeyEntry(char* token, HKEY parent, bool recovering, bool deleteKey,
-                               RegistryKey& current);
+                               bool mayHaveBlock, RegistryKey& current);
     HRESULT EnterBlock(char* token, HKEY key);
     HRESULT WriteValue(HKEY key, const char* valueName, char* token);
 

@@ -394,6 +394,30 @@ TEST_F(ScriptTest, AScriptErrorInsideAMissingKeysBlockIsNotPassedOver)
     EXPECT_TRUE(Exists("Victim"));
 }
 
+// A block has a key to belong to only after a key entry. After a value entry
+// or a "Delete" entry it is a script error in both modes, and no key that the
+// script does not name at that level is touched.
+TEST_F(ScriptTest, BlockAfterAValueOrDeleteEntryIsASyntaxError)
+{
+    const char* const scripts[] = {
+        "HKCR { NoRemove TrvHold { val V = s 'x' { Victim } } }",
+        "HKCR { NoRemove TrvHold { NoRemove Sib NoRemove val V = s 'x' { Victim } } }",
+        "HKCR { NoRemove TrvHold { Delete Gone { Victim } } }",
+        "HKCR { NoRemove TrvHold { NoRemove Sib Delete Sib2 = s 'x' { Victim } } }",
+    };
+    for (const char* script : scripts) {
+        for (bool mode : {kRegister, kUnregister}) {
+            RegDeleteTreeA(Classes(), "TrvHold");
+            CreateKeyPath(Classes(), "TrvHold\\Victim");
+            CreateKeyPath(Classes(), "TrvHold\\Sib");
+            const char* label = mode == kRegister ? "register: " : "unregister: ";
+            EXPECT_EQ(DISP_E_EXCEPTION, Run(script, mode)) << label << script;
+            EXPECT_TRUE(Exists("TrvHold\\Victim")) << label << script;
+            EXPECT_FALSE(Exists("TrvHold\\Sib\\Victim")) << label << script;
+        }
+    }
+}
+
 TEST_F(ScriptTest, PlainDeleteOfAKeyWithForeignSubkeysFails)
 {
     CreateKeyPath(Classes(), "K\\Named");
