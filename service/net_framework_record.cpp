@@ -1,4 +1,4 @@
-#include "service/net_framework_version.h"
+#include "service/net_framework_record.h"
 
 #include <cwchar>
 

@@ -4,7 +4,7 @@
 
 #include "frame/text_conversion.h"
 #include "service/event_log.h"
-#include "service/net_framework_version.h"
+#include "service/net_framework_record.h"
 #include "service/registry_key.h"
 
 namespace {
