@@ -47,9 +47,6 @@ public:
     HRESULT STDMETHODCALLTYPE GetLastClientInstallStatus(LONG ViewerType,
                                                          LONG* opnInstallStatus) override;
 
-    // Reference count written at the start of destruction, far from zero.
-    static constexpr LONG kDestructionCount = -1073741823;
-
 private:
     HRESULT FindViewerServer(wchar_t* path, size_t capacity, LONG* viewerType);
 
