@@ -9,13 +9,13 @@
 #include "registration/registrar.h"
 #include "registration/registry_value_writer.h"
 #include "registration/script_text.h"
-#include "service/allocation_calls.h"
+#include "service/platform_calls.h"
 #include "service/registry_key.h"
 
 namespace {
 
 struct TaskMemFree {
-    void operator()(char* text) const { ActiveAllocationCalls().taskFree(text); }
+    void operator()(char* text) const { ActivePlatformCalls().taskFree(text); }
 };
 
 // Keeps the nesting count right on every way out of a level.

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "service/event_log.h"
+#include "service/platform_calls.h"
 #include "service/registry_key.h"
 #include "service/workstation_info.h"
 
@@ -23,8 +24,6 @@ constexpr size_t kVersionTextCapacity = 128;
 const char kDistributedStatusKey[] = "SOFTWARE\\Orvane\\Velmar Distributed\\CurrentVersion";
 const char kLiteStatusKey[] = "SOFTWARE\\Orvane\\Velmar Distributed Lite\\CurrentVersion";
 const char kInstallStatusValue[] = "LastInstallStatus";
-
-ViewerVersionCalls activeCalls = RealViewerVersionCalls();
 
 // Reads the executable that one class registration names as its local server
 // into `path` (kPathCapacity characters). A missing registration, value or
@@ -94,21 +93,11 @@ HRESULT FileVersionText(const void* block, BSTR* text)
                static_cast<int>(LOWORD(info.dwFileVersionMS)),
                static_cast<int>(HIWORD(info.dwFileVersionLS)),
                static_cast<int>(LOWORD(info.dwFileVersionLS)));
-    *text = activeCalls.sysAllocString(formatted);
+    *text = ActivePlatformCalls().sysAllocString(formatted);
     return *text != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
 } // namespace
-
-ViewerVersionCalls RealViewerVersionCalls()
-{
-    return ViewerVersionCalls{&GetFileVersionInfoW, &SysAllocString};
-}
-
-ViewerVersionCalls& ActiveViewerVersionCalls()
-{
-    return activeCalls;
-}
 
 HRESULT CWorkstationInfo::FindViewerServer(wchar_t* path, size_t capacity, LONG* viewerType)
 {
@@ -171,8 +160,9 @@ HRESULT CWorkstationInfo::get_ViewerVersion(BSTR* pbsVersion)
     if (FAILED(found)) {
         return found;
     }
+    const PlatformCalls& calls = ActivePlatformCalls();
     DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path, &handle);
+    const DWORD size = calls.getFileVersionInfoSizeW(path, &handle);
     // A failure without a recorded error must still read as a failure.
     if (size == 0) {
         return LastFailureHresult();
@@ -183,7 +173,7 @@ HRESULT CWorkstationInfo::get_ViewerVersion(BSTR* pbsVersion)
     }
     HRESULT status = S_OK;
     // A block that was not read is never queried, whatever the last error says.
-    if (!activeCalls.getFileVersionInfoW(path, handle, size, block.get())) {
+    if (!calls.getFileVersionInfoW(path, handle, size, block.get())) {
         status = LastFailureHresult();
     } else {
         status = FileVersionText(block.get(), pbsVersion);
