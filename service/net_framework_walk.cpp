@@ -1,6 +1,4 @@
-// CWorkstationInfo::get_NetVersion: the newest .NET Framework found under the
-// framework installers' setup keys.
-#include "service/workstation_info.h"
+#include "service/net_framework_walk.h"
 
 #include "frame/text_conversion.h"
 #include "service/event_log.h"
@@ -139,13 +137,8 @@ LONG OpenSetupRoot(RegistryKey& root)
 
 } // namespace
 
-HRESULT CWorkstationInfo::get_NetVersion(BSTR* pbsNetVersion)
+HRESULT AnswerNetVersion(BSTR* pbsNetVersion)
 {
-    if (pbsNetVersion == nullptr) {
-        return E_POINTER;
-    }
-    *pbsNetVersion = nullptr;
-
     RegistryKey root;
     const LONG opened = OpenSetupRoot(root);
     if (opened != ERROR_SUCCESS) {

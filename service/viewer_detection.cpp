@@ -11,7 +11,6 @@
 #include "service/event_log.h"
 #include "service/platform_calls.h"
 #include "service/registry_key.h"
-#include "service/workstation_info.h"
 
 const char kViewerClassId[] = "{6E2B8D34-5F1C-4A79-B3E8-0D4C7A2F9E51}";
 const char kViewerLiteClassId[] = "{2F9C4E71-8D3A-4B6E-9C05-7A1E4D8B3F62}";
@@ -97,9 +96,10 @@ HRESULT FileVersionText(const void* block, BSTR* text)
     return *text != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
-} // namespace
-
-HRESULT CWorkstationInfo::FindViewerServer(wchar_t* path, size_t capacity, LONG* viewerType)
+// The executable of the first viewer class into `path` (empty when none is
+// installed), and the viewer type when asked for. Fails only when
+// HKEY_CLASSES_ROOT\CLSID cannot be opened, with its Error entry written.
+HRESULT FindViewerServer(wchar_t* path, size_t capacity, LONG* viewerType)
 {
     if (path == nullptr || capacity == 0) {
         return E_INVALIDARG;
@@ -132,12 +132,10 @@ HRESULT CWorkstationInfo::FindViewerServer(wchar_t* path, size_t capacity, LONG*
     return S_OK;
 }
 
-HRESULT CWorkstationInfo::get_ViewerType(LONG* plViewerType)
+} // namespace
+
+HRESULT AnswerViewerType(LONG* plViewerType)
 {
-    if (plViewerType == nullptr) {
-        return E_POINTER;
-    }
-    *plViewerType = kViewerNone;
     wchar_t path[kPathCapacity];
     const HRESULT found = FindViewerServer(path, kPathCapacity, plViewerType);
     if (FAILED(found)) {
@@ -149,12 +147,8 @@ HRESULT CWorkstationInfo::get_ViewerType(LONG* plViewerType)
     return S_OK;
 }
 
-HRESULT CWorkstationInfo::get_ViewerVersion(BSTR* pbsVersion)
+HRESULT AnswerViewerVersion(BSTR* pbsVersion)
 {
-    if (pbsVersion == nullptr) {
-        return E_POINTER;
-    }
-    *pbsVersion = nullptr;
     wchar_t path[kPathCapacity];
     const HRESULT found = FindViewerServer(path, kPathCapacity, nullptr);
     if (FAILED(found)) {
@@ -185,18 +179,10 @@ HRESULT CWorkstationInfo::get_ViewerVersion(BSTR* pbsVersion)
     return status;
 }
 
-HRESULT CWorkstationInfo::GetLastClientInstallStatus(LONG ViewerType, LONG* opnInstallStatus)
+HRESULT AnswerLastClientInstallStatus(LONG ViewerType, LONG* opnInstallStatus)
 {
-    if (opnInstallStatus == nullptr) {
-        return E_POINTER;
-    }
-    *opnInstallStatus = -1;
-    if (ViewerType <= 0) {
-        return E_INVALIDARG;
-    }
     const char* keyPath = ViewerType == kViewerDistributed ? kDistributedStatusKey : kLiteStatusKey;
     RegistryKey key;
-    // Read into a local: a value of the wrong type still lands in the buffer.
     DWORD status = 0;
     LONG result = key.OpenKey(HKEY_LOCAL_MACHINE, keyPath, KEY_READ);
     if (result == ERROR_SUCCESS) {

@@ -17,4 +17,16 @@ constexpr LONG kViewerNone = 0;
 constexpr LONG kViewerDistributed = 1;
 constexpr LONG kViewerDistributedLite = 2;
 
+// The work of the three viewer members, each with the member's event-log
+// entries. The out-values hold their defined empty value on entry (none, null,
+// -1) and keep it on failure.
+
+// get_ViewerType: the type derived from the two class registrations.
+HRESULT AnswerViewerType(LONG* plViewerType);
+// get_ViewerVersion: the file version of the first class's executable.
+HRESULT AnswerViewerVersion(BSTR* pbsVersion);
+// GetLastClientInstallStatus for a viewer type above 0: the "LastInstallStatus"
+// that the installer of that edition left.
+HRESULT AnswerLastClientInstallStatus(LONG ViewerType, LONG* opnInstallStatus);
+
 #endif
