@@ -161,17 +161,24 @@ HRESULT RegistryScriptParser::ReadToken(char* token)
     return S_OK;
 }
 
+HRESULT RegistryScriptParser::ReadValueClause(ValueKind* kind)
+{
+    HRESULT result = ReadToken(clause_);
+    if (FAILED(result)) {
+        return result;
+    }
+    *kind = LookupValueType(clause_);
+    SkipBlanks();
+    return ReadToken(clause_);
+}
+
 HRESULT RegistryScriptParser::SkipValueClause(char* token)
 {
     if (token[0] != '=') {
         return S_OK;
     }
-    HRESULT result = ReadToken(clause_);
-    if (FAILED(result)) {
-        return result;
-    }
-    SkipBlanks();
-    result = ReadToken(clause_);
+    ValueKind unused = ValueKind::None;
+    const HRESULT result = ReadValueClause(&unused);
     if (FAILED(result)) {
         return result;
     }
@@ -374,18 +381,13 @@ HRESULT RegistryScriptParser::UnregisterKeyEntry(char* token, HKEY parent, bool 
 
 HRESULT RegistryScriptParser::WriteValue(HKEY key, const char* valueName, char* token)
 {
-    HRESULT result = ReadToken(clause_);
+    ValueKind kind = ValueKind::None;
+    HRESULT result = ReadValueClause(&kind);
     if (FAILED(result)) {
         return result;
     }
-    const ValueKind kind = LookupValueType(clause_);
     if (kind == ValueKind::None) {
         return DISP_E_EXCEPTION;
-    }
-    SkipBlanks();
-    result = ReadToken(clause_);
-    if (FAILED(result)) {
-        return result;
     }
     result = WriteRegistryValue(key, valueName, kind, clause_);
     if (FAILED(result)) {

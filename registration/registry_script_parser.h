@@ -37,6 +37,10 @@ public:
 private:
     HRESULT ReadToken(char* token);
     void SkipBlanks();
+    // The type token and the value text after an "=", both into clause_ (the
+    // text last); `kind` is None for a type not in the table.
+    HRESULT ReadValueClause(ValueKind* kind);
+    // Reads past a value clause unexamined when `token` opens one.
     HRESULT SkipValueClause(char* token);
     HRESULT ProcessEntries(char* token, HKEY parent, bool registering, bool recovering);
     HRESULT ProcessEntry(char* token, HKEY parent, bool registering, bool recovering,
