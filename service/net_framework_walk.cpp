@@ -1,3 +1,5 @@
+// The walk behind get_NetVersion: the newest installed .NET Framework among
+// the setup keys' "v" keys and the subkeys of those not finished themselves.
 #include "service/net_framework_walk.h"
 
 #include "frame/text_conversion.h"
