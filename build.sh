@@ -9,26 +9,97 @@ x64_dir=$build_root/x86_64
 jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
-          wine wine64 libwine-dev googletest cmake ninja-build)
+          wine wine64 wine32:i386 libwine-dev googletest cmake ninja-build)
 
 say() { printf '==> %s\n' "$*"; }
 
-deps() {
-    local missing=()
-    for p in "${packages[@]}"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
-            missing+=("$p")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
+# The 32-bit product runs in 32-bit Wine processes: Debian's wine32 (i386) beside
+# wine64, as on 64-bit Windows. Where the kernel runs no 32-bit code (this
+# project's machines run 64-bit user code only), the i386 programs run under
+# qemu's user-mode CPU emulation, registered with binfmt_misc. qemu before 8.1
+# ignores MAP_FIXED_NOREPLACE, which makes every 32-bit Wine process probe its
+# address space for about 50 s; bookworm-backports has qemu 10.
+qemu=/usr/bin/qemu-i386-static
+qemu_minimum=1:8.1
+binfmt=/proc/sys/fs/binfmt_misc
+
+need_root() {
     if [ "$(id -u)" -ne 0 ]; then
-        echo "Missing Debian packages: ${missing[*]}" >&2
-        echo "Install them as root: apt-get install ${missing[*]}" >&2
+        echo "Missing: $1" >&2
+        echo "Run ./build.sh deps as root to set it up." >&2
         exit 1
     fi
+}
+
+installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+debian_packages() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        installed "$p" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    need_root "Debian packages ${missing[*]}"
     say "installing ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+runs_32bit() {
+    /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+qemu_current() {
+    local version
+    version=$(dpkg-query -W -f='${Version}' qemu-user-static 2>/dev/null) || return 1
+    dpkg --compare-versions "$version" ge "$qemu_minimum"
+}
+
+install_qemu() {
+    qemu_current && return 0
+    need_root "qemu-user-static $qemu_minimum or later (bookworm-backports)"
+    say "installing qemu-user-static from bookworm-backports"
+    local sources=/etc/apt/sources.list.d/bookworm-backports.sources
+    if ! apt-cache policy | grep -q 'bookworm-backports'; then
+        printf '%s\n' 'Types: deb' 'URIs: http://deb.debian.org/debian' \
+            'Suites: bookworm-backports' 'Components: main' \
+            'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' >"$sources"
+        apt-get update -qq
+    fi
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        -t bookworm-backports qemu-user-static >/dev/null
+}
+
+# Registers qemu for i386 ELF programs. The F flag keeps the registered file
+# open, so a qemu that install_qemu upgraded counts only once registered anew.
+register_qemu() {
+    [ -f "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
+    [ -e "$binfmt/qemu-i386" ] && echo -1 >"$binfmt/qemu-i386"
+    local magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+    local mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+    echo ":qemu-i386:M::$magic:$mask:$qemu:F" >"$binfmt/register"
+}
+
+thirty_two_bit_programs() {
+    # A kernel that runs 32-bit programs itself needs no emulation.
+    [ ! -e "$binfmt/qemu-i386" ] && runs_32bit && return 0
+    local fresh=0
+    qemu_current || fresh=1
+    install_qemu
+    if [ $fresh -eq 1 ] || [ ! -e "$binfmt/qemu-i386" ]; then
+        need_root "qemu registered with binfmt_misc for i386 programs"
+        register_qemu
+    fi
+    runs_32bit || { echo "32-bit programs do not run, even under $qemu" >&2; exit 1; }
+}
+
+deps() {
+    debian_packages
+    thirty_two_bit_programs
 }
 
 configure_and_build() {
