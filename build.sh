@@ -9,7 +9,7 @@ x64_dir=$build_root/x86_64
 jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
-          wine wine64 wine32:i386 libwine-dev googletest cmake ninja-build)
+          wine wine64 wine32:i386 libwine-dev googletest cmake ninja-build wixl)
 
 say() { printf '==> %s\n' "$*"; }
 
