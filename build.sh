@@ -1,5 +1,5 @@
 #!/bin/bash
-# The one entry point: ./build.sh deps|build|test|fuzz|report [--example]|bench
+# The one entry point: ./build.sh deps|build|test|fuzz|report [--example]|bench|package
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$PWD
@@ -220,6 +220,14 @@ bench() {
     in_prefix "$bench_prefix" "$x64_dir/bench/triveld_bench.exe" --dll-size="$size" --dll-imports="$imports"
 }
 
+# --- ./build.sh package: the Windows Installer package of the product ---
+package() {
+    say "building the product (i686)"
+    configure_and_build i686 "$i686_dir"
+    say "packaging (registers the DLL in a scratch prefix first; about a minute)"
+    "$root/installer/make_package.sh" "$i686_dir/Triveld.dll" "$build_root"
+}
+
 case "${1:-}" in
     deps) deps ;;
     build) deps; build ;;
@@ -227,5 +235,6 @@ case "${1:-}" in
     fuzz) deps; build; fuzz ;;
     report) deps; shift; report "$@" ;;
     bench) deps; bench ;;
-    *) echo "usage: $0 deps|build|test|fuzz|report [--example]|bench" >&2; exit 2 ;;
+    package) deps; package ;;
+    *) echo "usage: $0 deps|build|test|fuzz|report [--example]|bench|package" >&2; exit 2 ;;
 esac
