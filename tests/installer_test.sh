@@ -89,7 +89,7 @@ lifecycle)
 
     msiexec /x "$(windows "$msi")" /qn
     expect_status $? "uninstall" 0
-    [ ! -e "$installed" ] || fail "Triveld.dll left after uninstalling"
+    [ ! -e "$(dirname "$installed")" ] || fail "Triveld.dll or its folder left after uninstalling"
     [ -z "$(arp_entries)" ] || fail "Add/Remove Programs entry left: $(arp_entries)"
     snapshot removed
     # Windows Installer keeps its empty record containers, as on any Windows.
