@@ -73,8 +73,7 @@ xml() {
         key=${key#HKEY_CLASSES_ROOT\\}
         if [ -z "$value_name" ]; then
             # A key without values: "*" creates it and removes it with the product.
-            grep -q "^HKEY_CLASSES_ROOT\\\\$(sed 's/[][\\.*^$]/\\&/g' <<<"$key")"$'\t' \
-                "$work/added.txt" && continue
+            grep -qF "HKEY_CLASSES_ROOT\\$key"$'\t' "$work/added.txt" && continue
             printf '<RegistryValue Root="HKCR" Key="%s" Name="*" Type="string" Value=""/>\n' \
                 "$(xml "$key")"
             continue
