@@ -192,23 +192,28 @@ report() {
 }
 
 # --- ./build.sh bench: the benchmark in its own prefix, one table ---
-bench_prefix=$build_root/bench-prefix
-
+# --- ./build.sh bench: both DLLs, each in its own kind of process and prefix ---
 bench() {
-    say "building the product (i686)"
-    configure_and_build i686 "$i686_dir"
-    say "building the test build and the benchmark (x86_64)"
+    say "building the product and its benchmark (i686)"
+    configure_and_build i686 "$i686_dir" -DTRIVELD_BENCH=ON
+    say "building the test build and its benchmark (x86_64)"
     configure_and_build x86_64 "$x64_dir" -DTRIVELD_I686_DLL="$i686_dir/Triveld.dll" \
         -DTRIVELD_BENCH=ON
-    in_prefix "$bench_prefix" cmd /c exit 0 # creates the prefix on first use
-    provision_example "$bench_prefix"
-    register_dll "$bench_prefix"
-    local size imports
+    local size imports arch dir prefix
     size=$(stat -c %s "$i686_dir/Triveld.dll")
     imports=$(i686-w64-mingw32-objdump -p "$i686_dir/Triveld.dll" | awk '/DLL Name:/{print $3}' |
         paste -sd, -)
-    say "benchmark (takes about a minute)"
-    in_prefix "$bench_prefix" "$x64_dir/bench/triveld_bench.exe" --dll-size="$size" --dll-imports="$imports"
+    for arch in i686 x86_64; do
+        dir=$build_root/$arch
+        prefix=$dir/bench-prefix
+        say "provisioning the example workstation for the $arch benchmark"
+        provision_example "$prefix" "$arch" "$dir"
+        register_dll "$prefix" "$arch" "$dir"
+        say "benchmark of $dir/Triveld.dll in $([ "$arch" = i686 ] &&
+            echo "32-bit processes under WoW64" || echo "64-bit processes") (a few minutes)"
+        in_prefix "$prefix" "$dir/bench/triveld_bench.exe" --dll-size="$size" \
+            --dll-imports="$imports"
+    done
 }
 
 case "${1:-}" in
