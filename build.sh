@@ -8,7 +8,7 @@ i686_dir=$build_root/i686
 x64_dir=$build_root/x86_64
 jobs=$(nproc 2>/dev/null || echo 2)
 
-packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
+packages=(g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix mingw-w64-tools
           wine wine64 wine32:i386 libwine-dev googletest cmake ninja-build wixl)
 
 say() { printf '==> %s\n' "$*"; }
@@ -117,64 +117,53 @@ build() {
     configure_and_build x86_64 "$x64_dir" -DTRIVELD_I686_DLL="$i686_dir/Triveld.dll"
 }
 
+# The whole suite twice: the x86_64 programs in 64-bit processes, then the
+# i686 ones (with the host checks of the product) in 32-bit processes.
 run_tests() {
     local status=0
-    say "host checks of the 32-bit product"
-    (cd "$i686_dir" && ctest --output-on-failure) || status=1
-    say "test suite under Wine (x86_64)"
+    say "test suite under Wine (x86_64, 64-bit processes)"
     (cd "$x64_dir" && ctest --output-on-failure -j "$jobs") || status=1
+    say "test suite under Wine (i686, the product, 32-bit processes under WoW64)"
+    (cd "$i686_dir" && ctest --output-on-failure -j "$jobs") || status=1
     return $status
 }
 
 # The long randomized runs and the long thread run, in the test prefix. Set
 # TRIVELD_SEED to replay a seed that a run printed.
 fuzz() {
-    local status=0 program log
+    local status=0 dir program log
     log=$(mktemp)
-    for program in text_fuzz_test script_fuzz_test threads_test; do
-        say "long run: $program"
-        local failed=0
-        TRIVELD_LONG_RUN=1 "$root/cmake/wine_run.sh" "$x64_dir/wineprefix" \
-            "$x64_dir/tests/$program.exe" 2>&1 | tee "$log" || failed=1
-        # Wine may end a crashed program with status 0.
-        if grep -Eq 'wine: Unhandled|CRASH:' "$log"; then
-            failed=1
-        fi
-        if [ $failed -ne 0 ]; then
-            echo "FAILED: $program" >&2
-            status=1
-        fi
+    for dir in "$x64_dir" "$i686_dir"; do
+        for program in text_fuzz_test script_fuzz_test threads_test; do
+            say "long run: $program ($(basename "$dir"))"
+            local failed=0
+            TRIVELD_LONG_RUN=1 "$root/cmake/wine_run.sh" "$dir/wineprefix" \
+                "$dir/tests/$program.exe" 2>&1 | tee "$log" || failed=1
+            # Wine may end a crashed program with status 0.
+            if grep -Eq 'wine: Unhandled|CRASH:' "$log"; then
+                failed=1
+            fi
+            if [ $failed -ne 0 ]; then
+                echo "FAILED: $program ($(basename "$dir"))" >&2
+                status=1
+            fi
+        done
     done
     rm -f "$log"
     return $status
 }
 
-windows_path() {
-    local path
-    path=$(realpath -m "$1")
-    printf 'Z:%s' "${path//\//\\}"
-}
+source "$root/cmake/wine_tools.sh"
 
-# Runs a Windows program in a private prefix: in_prefix PREFIX PROGRAM [ARGS...]
-in_prefix() {
-    "$root/cmake/wine_run.sh" "$@"
-}
-
-# The documented example workstation (samples/example_workstation.reg) in PREFIX.
-provision_example() {
-    local prefix=$1
-    local viewer_dir="$prefix/drive_c/Program Files/Orvane/Velmar Distributed"
-    say "provisioning the example workstation (samples/example_workstation.reg)"
-    mkdir -p "$viewer_dir"
-    cp "$x64_dir/samples/VelmarViewer.exe" "$viewer_dir/VelmarViewer.exe"
-    in_prefix "$prefix" regedit /s "$(windows_path "$root/samples/example_workstation.reg")"
-}
-
-# Registers the x86_64 DLL in PREFIX with Wine's regsvr32; stops on failure.
+# Registers BUILD_DIR's DLL in PREFIX with the regsvr32 of its kind of process;
+# stops on failure: register_dll PREFIX ARCH BUILD_DIR
 register_dll() {
-    local prefix=$1
-    say "registering $(windows_path "$x64_dir/Triveld.dll") with regsvr32"
-    if ! in_prefix "$prefix" regsvr32 /s "$(windows_path "$x64_dir/Triveld.dll")"; then
+    local prefix=$1 arch=$2 build_dir=$3
+    local dll regsvr32
+    dll=$(windows_path "$build_dir/Triveld.dll")
+    regsvr32=$(wine_tool "$arch" regsvr32)
+    say "registering $dll with $regsvr32"
+    if ! in_prefix "$prefix" "$regsvr32" /s "$dll"; then
         echo "registration failed" >&2
         exit 1
     fi
@@ -186,38 +175,45 @@ report() {
     local example=0
     [ "${1:-}" = "--example" ] && example=1
     build
-    in_prefix "$report_prefix" cmd /c exit 0 # creates the prefix on first use
-    [ $example -eq 1 ] && provision_example "$report_prefix"
-    register_dll "$report_prefix"
-    say "readiness report"
+    if [ $example -eq 1 ]; then
+        say "provisioning the example workstation (samples/example_workstation.reg)"
+        provision_example "$report_prefix" i686 "$i686_dir"
+    fi
+    register_dll "$report_prefix" i686 "$i686_dir"
+    say "readiness report (the 32-bit product in a 32-bit cscript)"
     local options=()
     [ $example -eq 1 ] && options+=(/writeback)
     local status=0
-    in_prefix "$report_prefix" cscript //nologo "$(windows_path "$root/samples/readiness_report.js")" \
-        "${options[@]}" || status=$?
+    in_prefix "$report_prefix" "$(wine_tool i686 cscript)" //nologo \
+        "$(windows_path "$root/samples/readiness_report.js")" "${options[@]}" || status=$?
     echo
     say "The 32-bit product DLL: $i686_dir/Triveld.dll"
     return $status
 }
 
 # --- ./build.sh bench: the benchmark in its own prefix, one table ---
-bench_prefix=$build_root/bench-prefix
-
+# --- ./build.sh bench: both DLLs, each in its own kind of process and prefix ---
 bench() {
-    say "building the product (i686)"
-    configure_and_build i686 "$i686_dir"
-    say "building the test build and the benchmark (x86_64)"
+    say "building the product and its benchmark (i686)"
+    configure_and_build i686 "$i686_dir" -DTRIVELD_BENCH=ON
+    say "building the test build and its benchmark (x86_64)"
     configure_and_build x86_64 "$x64_dir" -DTRIVELD_I686_DLL="$i686_dir/Triveld.dll" \
         -DTRIVELD_BENCH=ON
-    in_prefix "$bench_prefix" cmd /c exit 0 # creates the prefix on first use
-    provision_example "$bench_prefix"
-    register_dll "$bench_prefix"
-    local size imports
+    local size imports arch dir prefix
     size=$(stat -c %s "$i686_dir/Triveld.dll")
     imports=$(i686-w64-mingw32-objdump -p "$i686_dir/Triveld.dll" | awk '/DLL Name:/{print $3}' |
         paste -sd, -)
-    say "benchmark (takes about a minute)"
-    in_prefix "$bench_prefix" "$x64_dir/bench/triveld_bench.exe" --dll-size="$size" --dll-imports="$imports"
+    for arch in i686 x86_64; do
+        dir=$build_root/$arch
+        prefix=$dir/bench-prefix
+        say "provisioning the example workstation for the $arch benchmark"
+        provision_example "$prefix" "$arch" "$dir"
+        register_dll "$prefix" "$arch" "$dir"
+        say "benchmark of $dir/Triveld.dll in $([ "$arch" = i686 ] &&
+            echo "32-bit processes under WoW64" || echo "64-bit processes") (a few minutes)"
+        in_prefix "$prefix" "$dir/bench/triveld_bench.exe" --dll-size="$size" \
+            --dll-imports="$imports"
+    done
 }
 
 # --- ./build.sh package: the Windows Installer package of the product ---
