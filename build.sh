@@ -9,7 +9,9 @@ x64_dir=$build_root/x86_64
 jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix mingw-w64-tools
-          wine wine64 wine32:i386 libwine-dev googletest cmake ninja-build wixl)
+          wine wine64 libwine-dev googletest cmake ninja-build libc6:i386 wixl)
+# Installed once i386 programs run: some of their packages run them on setup.
+packages_32bit=(wine32:i386)
 
 say() { printf '==> %s\n' "$*"; }
 
@@ -35,9 +37,10 @@ installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
 }
 
+# debian_packages NAME...: installs those not installed yet.
 debian_packages() {
     local missing=()
-    for p in "${packages[@]}"; do
+    for p in "$@"; do
         installed "$p" || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -50,7 +53,7 @@ debian_packages() {
 }
 
 runs_32bit() {
-    /usr/lib/wine/wine --version >/dev/null 2>&1
+    /lib/ld-linux.so.2 --version >/dev/null 2>&1
 }
 
 qemu_current() {
@@ -98,8 +101,10 @@ thirty_two_bit_programs() {
 }
 
 deps() {
-    debian_packages
+    debian_packages "${packages[@]}"
     thirty_two_bit_programs
+    debian_packages "${packages_32bit[@]}"
+    /usr/lib/wine/wine --version >/dev/null 2>&1 || { echo "Wine's 32-bit loader does not run" >&2; exit 1; }
 }
 
 configure_and_build() {
