@@ -6,9 +6,9 @@
 set -euo pipefail
 prefix=$1
 output=$2
-runner=$(dirname "$(realpath "$0")")/../cmake/wine_run.sh
+source "$(dirname "$(realpath "$0")")/../cmake/wine_tools.sh"
 export_file=$(realpath -m "$output.reg")
-"$runner" "$prefix" 'C:\windows\syswow64\reg.exe' export HKCR "Z:${export_file//\//\\}" /reg:32 /y \
+in_prefix "$prefix" 'C:\windows\syswow64\reg.exe' export HKCR "$(windows_path "$export_file")" /reg:32 /y \
     >/dev/null
 iconv -f UTF-16 -t UTF-8 "$export_file" | tr -d '\r' | awk '
     # Joins the continuation lines of long binary values first.

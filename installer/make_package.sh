@@ -11,7 +11,7 @@ set -euo pipefail
 dll=$(realpath "$1")
 out=$(realpath -m "$2")
 here=$(dirname "$(realpath "$0")")
-runner=$here/../cmake/wine_run.sh
+source "$here/../cmake/wine_tools.sh"
 work=$out/package-work
 prefix=$work/scratch-prefix
 mkdir -p "$work"
@@ -40,11 +40,11 @@ WINEPREFIX=$prefix /usr/lib/wine/wineserver64 -k 2>/dev/null || true
 rm -rf "$prefix" "$work/scratch"
 mkdir -p "$work/scratch"
 cp "$dll" "$work/scratch/Triveld.dll"
-scratch_root="Z:${work//\//\\}"
+scratch_root=$(windows_path "$work")
 scratch_dir="$scratch_root\\scratch\\"
 scratch_dll="${scratch_dir}Triveld.dll"
 "$here/hkcr_snapshot.sh" "$prefix" "$work/before.txt"
-"$runner" "$prefix" 'C:\windows\syswow64\regsvr32.exe' /s "$scratch_dll" ||
+in_prefix "$prefix" 'C:\windows\syswow64\regsvr32.exe' /s "$scratch_dll" ||
     fail "the 32-bit regsvr32 failed to register $scratch_dll"
 "$here/hkcr_snapshot.sh" "$prefix" "$work/after.txt"
 WINEPREFIX=$prefix /usr/lib/wine/wineserver64 -k 2>/dev/null || true

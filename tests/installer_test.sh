@@ -19,8 +19,8 @@ installed_windows='C:\Program Files (x86)\Triveld\Triveld.dll'
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-run() { "$source_dir/cmake/wine_run.sh" "$prefix" "$@"; }
-windows() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
+source "$source_dir/cmake/wine_tools.sh"
+run() { in_prefix "$prefix" "$@"; }
 msiexec() { run 'C:\windows\syswow64\msiexec.exe' "$@"; }
 snapshot() { "$source_dir/installer/hkcr_snapshot.sh" "$prefix" "$prefix-$1.txt" || fail "snapshot $1"; }
 # Wine passes only the low byte of a Windows exit code on to Linux.
@@ -46,7 +46,10 @@ arp_entries() {
         $1 == "Publisher" { publisher = $3 }
         END { if (name == "Triveld") print version, publisher }'
 }
-report() { run 'C:\windows\syswow64\cscript.exe' //nologo "$(windows "$source_dir/samples/readiness_report.js")"; }
+report() {
+    run 'C:\windows\syswow64\cscript.exe' //nologo \
+        "$(windows_path "$source_dir/samples/readiness_report.js")"
+}
 fresh_prefix() {
     WINEPREFIX=$prefix /usr/lib/wine/wineserver64 -k 2>/dev/null
     rm -rf "$prefix" "$prefix"-*.txt
@@ -69,7 +72,7 @@ lifecycle)
     expect_status $? "report before installing" 1
     snapshot before
 
-    msiexec /i "$(windows "$msi")" /qn /l*v "$(windows "$prefix-install.log")"
+    msiexec /i "$(windows_path "$msi")" /qn /l*v "$(windows_path "$prefix-install.log")"
     expect_status $? "install" 0
     cmp -s "$dll" "$installed" || fail "Triveld.dll not installed in Program Files (x86)"
     [ "$(arp_entries)" = "2.0.0 Orvane" ] || fail "Add/Remove Programs entry: '$(arp_entries)'"
@@ -82,12 +85,12 @@ lifecycle)
     expect_status $? "deleting InprocServer32" 0
     # Wine's msiexec does not implement /f (a package path gives 1605, a product
     # code "not implemented"); these are the properties /fm sets.
-    msiexec /i "$(windows "$msi")" REINSTALL=ALL REINSTALLMODE=m /qn
+    msiexec /i "$(windows_path "$msi")" REINSTALL=ALL REINSTALLMODE=m /qn
     expect_status $? "repair" 0
     snapshot repaired
     same "repair" installed repaired "$installer_records"
 
-    msiexec /x "$(windows "$msi")" /qn
+    msiexec /x "$(windows_path "$msi")" /qn
     expect_status $? "uninstall" 0
     [ ! -e "$(dirname "$installed")" ] || fail "Triveld.dll or its folder left after uninstalling"
     [ -z "$(arp_entries)" ] || fail "Add/Remove Programs entry left: $(arp_entries)"
@@ -106,16 +109,16 @@ lifecycle)
     ;;
 upgrade)
     fresh_prefix
-    msiexec /i "$(windows "$msi")" /qn
+    msiexec /i "$(windows_path "$msi")" /qn
     expect_status $? "install" 0
     snapshot first
-    msiexec /i "$(windows "$msi")" /qn
+    msiexec /i "$(windows_path "$msi")" /qn
     expect_status $? "the same package again" 0
     snapshot again
     same "the same package again" first again "$installer_records"
     [ "$(arp_entries)" = "2.0.0 Orvane" ] || fail "entries after the second install: '$(arp_entries)'"
 
-    msiexec /i "$(windows "$next_msi")" /qn
+    msiexec /i "$(windows_path "$next_msi")" /qn
     expect_status $? "upgrade to 2.0.1" 0
     [ "$(arp_entries)" = "2.0.1 Orvane" ] || fail "entries after the upgrade: '$(arp_entries)'"
     cmp -s "$dll" "$installed" || fail "Triveld.dll missing after the upgrade"
@@ -123,11 +126,11 @@ upgrade)
     same "upgrade" first upgraded "$installer_records"
 
     # A downgrade stops at the launch condition (1603) and changes nothing.
-    msiexec /i "$(windows "$msi")" /qn
+    msiexec /i "$(windows_path "$msi")" /qn
     expect_status $? "downgrade to 2.0.0" 1603
     [ "$(arp_entries)" = "2.0.1 Orvane" ] || fail "entries after the downgrade: '$(arp_entries)'"
 
-    msiexec /x "$(windows "$next_msi")" /qn
+    msiexec /x "$(windows_path "$next_msi")" /qn
     expect_status $? "uninstall 2.0.1" 0
     [ -z "$(arp_entries)" ] && [ ! -e "$installed" ] || fail "2.0.1 not removed"
     ;;
