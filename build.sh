@@ -1,5 +1,5 @@
 #!/bin/bash
-# The one entry point: ./build.sh deps|build|test|fuzz|report [--example]|bench
+# The one entry point: ./build.sh deps|build|test|fuzz|report [--example]|bench|package
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$PWD
@@ -9,7 +9,7 @@ x64_dir=$build_root/x86_64
 jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix mingw-w64-tools
-          wine wine64 libwine-dev googletest cmake ninja-build libc6:i386)
+          wine wine64 libwine-dev googletest cmake ninja-build libc6:i386 wixl)
 # Installed once i386 programs run: some of their packages run them on setup.
 packages_32bit=(wine32:i386)
 
@@ -221,6 +221,14 @@ bench() {
     done
 }
 
+# --- ./build.sh package: the Windows Installer package of the product ---
+package() {
+    say "building the product (i686)"
+    configure_and_build i686 "$i686_dir"
+    say "packaging (registers the DLL in a scratch prefix first; about a minute)"
+    "$root/installer/make_package.sh" "$i686_dir/Triveld.dll" "$build_root"
+}
+
 case "${1:-}" in
     deps) deps ;;
     build) deps; build ;;
@@ -228,5 +236,6 @@ case "${1:-}" in
     fuzz) deps; build; fuzz ;;
     report) deps; shift; report "$@" ;;
     bench) deps; bench ;;
-    *) echo "usage: $0 deps|build|test|fuzz|report [--example]|bench" >&2; exit 2 ;;
+    package) deps; package ;;
+    *) echo "usage: $0 deps|build|test|fuzz|report [--example]|bench|package" >&2; exit 2 ;;
 esac
