@@ -1,5 +1,5 @@
 #!/bin/bash
-# The one entry point: ./build.sh deps|build|test|fuzz|report [--example]|bench
+# The one entry point: ./build.sh deps|build|test|fuzz|report [--example]|bench|package
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$PWD
@@ -8,27 +8,103 @@ i686_dir=$build_root/i686
 x64_dir=$build_root/x86_64
 jobs=$(nproc 2>/dev/null || echo 2)
 
-packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
-          wine wine64 libwine-dev googletest cmake ninja-build)
+packages=(g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix mingw-w64-tools
+          wine wine64 libwine-dev googletest cmake ninja-build libc6:i386 wixl)
+# Installed once i386 programs run: some of their packages run them on setup.
+packages_32bit=(wine32:i386)
 
 say() { printf '==> %s\n' "$*"; }
 
-deps() {
-    local missing=()
-    for p in "${packages[@]}"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
-            missing+=("$p")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
+# The 32-bit product runs in 32-bit Wine processes: Debian's wine32 (i386) beside
+# wine64, as on 64-bit Windows. Where the kernel runs no 32-bit code (this
+# project's machines run 64-bit user code only), the i386 programs run under
+# qemu's user-mode CPU emulation, registered with binfmt_misc. qemu before 8.1
+# ignores MAP_FIXED_NOREPLACE, which makes every 32-bit Wine process probe its
+# address space for about 50 s; bookworm-backports has qemu 10.
+qemu=/usr/bin/qemu-i386-static
+qemu_minimum=1:8.1
+binfmt=/proc/sys/fs/binfmt_misc
+
+need_root() {
     if [ "$(id -u)" -ne 0 ]; then
-        echo "Missing Debian packages: ${missing[*]}" >&2
-        echo "Install them as root: apt-get install ${missing[*]}" >&2
+        echo "Missing: $1" >&2
+        echo "Run ./build.sh deps as root to set it up." >&2
         exit 1
     fi
+}
+
+installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+# debian_packages NAME...: installs those not installed yet.
+debian_packages() {
+    local missing=()
+    for p in "$@"; do
+        installed "$p" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    need_root "Debian packages ${missing[*]}"
     say "installing ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+runs_32bit() {
+    /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+
+qemu_current() {
+    local version
+    version=$(dpkg-query -W -f='${Version}' qemu-user-static 2>/dev/null) || return 1
+    dpkg --compare-versions "$version" ge "$qemu_minimum"
+}
+
+install_qemu() {
+    qemu_current && return 0
+    need_root "qemu-user-static $qemu_minimum or later (bookworm-backports)"
+    say "installing qemu-user-static from bookworm-backports"
+    local sources=/etc/apt/sources.list.d/bookworm-backports.sources
+    if ! apt-cache policy | grep -q 'bookworm-backports'; then
+        printf '%s\n' 'Types: deb' 'URIs: http://deb.debian.org/debian' \
+            'Suites: bookworm-backports' 'Components: main' \
+            'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' >"$sources"
+        apt-get update -qq
+    fi
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        -t bookworm-backports qemu-user-static >/dev/null
+}
+
+# Registers qemu for i386 ELF programs. The F flag keeps the registered file
+# open, so a qemu that install_qemu upgraded counts only once registered anew.
+register_qemu() {
+    [ -f "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
+    [ -e "$binfmt/qemu-i386" ] && echo -1 >"$binfmt/qemu-i386"
+    local magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+    local mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+    echo ":qemu-i386:M::$magic:$mask:$qemu:F" >"$binfmt/register"
+}
+
+thirty_two_bit_programs() {
+    # A kernel that runs 32-bit programs itself needs no emulation.
+    [ ! -e "$binfmt/qemu-i386" ] && runs_32bit && return 0
+    local fresh=0
+    qemu_current || fresh=1
+    install_qemu
+    if [ $fresh -eq 1 ] || [ ! -e "$binfmt/qemu-i386" ]; then
+        need_root "qemu registered with binfmt_misc for i386 programs"
+        register_qemu
+    fi
+    runs_32bit || { echo "32-bit programs do not run, even under $qemu" >&2; exit 1; }
+}
+
+deps() {
+    debian_packages "${packages[@]}"
+    thirty_two_bit_programs
+    debian_packages "${packages_32bit[@]}"
+    /usr/lib/wine/wine --version >/dev/null 2>&1 || { echo "Wine's 32-bit loader does not run" >&2; exit 1; }
 }
 
 configure_and_build() {
@@ -46,64 +122,53 @@ build() {
     configure_and_build x86_64 "$x64_dir" -DTRIVELD_I686_DLL="$i686_dir/Triveld.dll"
 }
 
+# The whole suite twice: the x86_64 programs in 64-bit processes, then the
+# i686 ones (with the host checks of the product) in 32-bit processes.
 run_tests() {
     local status=0
-    say "host checks of the 32-bit product"
-    (cd "$i686_dir" && ctest --output-on-failure) || status=1
-    say "test suite under Wine (x86_64)"
+    say "test suite under Wine (x86_64, 64-bit processes)"
     (cd "$x64_dir" && ctest --output-on-failure -j "$jobs") || status=1
+    say "test suite under Wine (i686, the product, 32-bit processes under WoW64)"
+    (cd "$i686_dir" && ctest --output-on-failure -j "$jobs") || status=1
     return $status
 }
 
 # The long randomized runs and the long thread run, in the test prefix. Set
 # TRIVELD_SEED to replay a seed that a run printed.
 fuzz() {
-    local status=0 program log
+    local status=0 dir program log
     log=$(mktemp)
-    for program in text_fuzz_test script_fuzz_test threads_test; do
-        say "long run: $program"
-        local failed=0
-        TRIVELD_LONG_RUN=1 "$root/cmake/wine_run.sh" "$x64_dir/wineprefix" \
-            "$x64_dir/tests/$program.exe" 2>&1 | tee "$log" || failed=1
-        # Wine may end a crashed program with status 0.
-        if grep -Eq 'wine: Unhandled|CRASH:' "$log"; then
-            failed=1
-        fi
-        if [ $failed -ne 0 ]; then
-            echo "FAILED: $program" >&2
-            status=1
-        fi
+    for dir in "$x64_dir" "$i686_dir"; do
+        for program in text_fuzz_test script_fuzz_test threads_test; do
+            say "long run: $program ($(basename "$dir"))"
+            local failed=0
+            TRIVELD_LONG_RUN=1 "$root/cmake/wine_run.sh" "$dir/wineprefix" \
+                "$dir/tests/$program.exe" 2>&1 | tee "$log" || failed=1
+            # Wine may end a crashed program with status 0.
+            if grep -Eq 'wine: Unhandled|CRASH:' "$log"; then
+                failed=1
+            fi
+            if [ $failed -ne 0 ]; then
+                echo "FAILED: $program ($(basename "$dir"))" >&2
+                status=1
+            fi
+        done
     done
     rm -f "$log"
     return $status
 }
 
-windows_path() {
-    local path
-    path=$(realpath -m "$1")
-    printf 'Z:%s' "${path//\//\\}"
-}
+source "$root/cmake/wine_tools.sh"
 
-# Runs a Windows program in a private prefix: in_prefix PREFIX PROGRAM [ARGS...]
-in_prefix() {
-    "$root/cmake/wine_run.sh" "$@"
-}
-
-# The documented example workstation (samples/example_workstation.reg) in PREFIX.
-provision_example() {
-    local prefix=$1
-    local viewer_dir="$prefix/drive_c/Program Files/Orvane/Velmar Distributed"
-    say "provisioning the example workstation (samples/example_workstation.reg)"
-    mkdir -p "$viewer_dir"
-    cp "$x64_dir/samples/VelmarViewer.exe" "$viewer_dir/VelmarViewer.exe"
-    in_prefix "$prefix" regedit /s "$(windows_path "$root/samples/example_workstation.reg")"
-}
-
-# Registers the x86_64 DLL in PREFIX with Wine's regsvr32; stops on failure.
+# Registers BUILD_DIR's DLL in PREFIX with the regsvr32 of its kind of process;
+# stops on failure: register_dll PREFIX ARCH BUILD_DIR
 register_dll() {
-    local prefix=$1
-    say "registering $(windows_path "$x64_dir/Triveld.dll") with regsvr32"
-    if ! in_prefix "$prefix" regsvr32 /s "$(windows_path "$x64_dir/Triveld.dll")"; then
+    local prefix=$1 arch=$2 build_dir=$3
+    local dll regsvr32
+    dll=$(windows_path "$build_dir/Triveld.dll")
+    regsvr32=$(wine_tool "$arch" regsvr32)
+    say "registering $dll with $regsvr32"
+    if ! in_prefix "$prefix" "$regsvr32" /s "$dll"; then
         echo "registration failed" >&2
         exit 1
     fi
@@ -115,38 +180,53 @@ report() {
     local example=0
     [ "${1:-}" = "--example" ] && example=1
     build
-    in_prefix "$report_prefix" cmd /c exit 0 # creates the prefix on first use
-    [ $example -eq 1 ] && provision_example "$report_prefix"
-    register_dll "$report_prefix"
-    say "readiness report"
+    if [ $example -eq 1 ]; then
+        say "provisioning the example workstation (samples/example_workstation.reg)"
+        provision_example "$report_prefix" i686 "$i686_dir"
+    fi
+    register_dll "$report_prefix" i686 "$i686_dir"
+    say "readiness report (the 32-bit product in a 32-bit cscript)"
     local options=()
     [ $example -eq 1 ] && options+=(/writeback)
     local status=0
-    in_prefix "$report_prefix" cscript //nologo "$(windows_path "$root/samples/readiness_report.js")" \
-        "${options[@]}" || status=$?
+    in_prefix "$report_prefix" "$(wine_tool i686 cscript)" //nologo \
+        "$(windows_path "$root/samples/readiness_report.js")" "${options[@]}" || status=$?
     echo
     say "The 32-bit product DLL: $i686_dir/Triveld.dll"
     return $status
 }
 
 # --- ./build.sh bench: the benchmark in its own prefix, one table ---
-bench_prefix=$build_root/bench-prefix
-
+# --- ./build.sh bench: both DLLs, each in its own kind of process and prefix ---
 bench() {
-    say "building the product (i686)"
-    configure_and_build i686 "$i686_dir"
-    say "building the test build and the benchmark (x86_64)"
+    say "building the product and its benchmark (i686)"
+    configure_and_build i686 "$i686_dir" -DTRIVELD_BENCH=ON
+    say "building the test build and its benchmark (x86_64)"
     configure_and_build x86_64 "$x64_dir" -DTRIVELD_I686_DLL="$i686_dir/Triveld.dll" \
         -DTRIVELD_BENCH=ON
-    in_prefix "$bench_prefix" cmd /c exit 0 # creates the prefix on first use
-    provision_example "$bench_prefix"
-    register_dll "$bench_prefix"
-    local size imports
+    local size imports arch dir prefix
     size=$(stat -c %s "$i686_dir/Triveld.dll")
     imports=$(i686-w64-mingw32-objdump -p "$i686_dir/Triveld.dll" | awk '/DLL Name:/{print $3}' |
         paste -sd, -)
-    say "benchmark (takes about a minute)"
-    in_prefix "$bench_prefix" "$x64_dir/bench/triveld_bench.exe" --dll-size="$size" --dll-imports="$imports"
+    for arch in i686 x86_64; do
+        dir=$build_root/$arch
+        prefix=$dir/bench-prefix
+        say "provisioning the example workstation for the $arch benchmark"
+        provision_example "$prefix" "$arch" "$dir"
+        register_dll "$prefix" "$arch" "$dir"
+        say "benchmark of $dir/Triveld.dll in $([ "$arch" = i686 ] &&
+            echo "32-bit processes under WoW64" || echo "64-bit processes") (a few minutes)"
+        in_prefix "$prefix" "$dir/bench/triveld_bench.exe" --dll-size="$size" \
+            --dll-imports="$imports"
+    done
+}
+
+# --- ./build.sh package: the Windows Installer package of the product ---
+package() {
+    say "building the product (i686)"
+    configure_and_build i686 "$i686_dir"
+    say "packaging (registers the DLL in a scratch prefix first; about a minute)"
+    "$root/installer/make_package.sh" "$i686_dir/Triveld.dll" "$build_root"
 }
 
 case "${1:-}" in
@@ -156,5 +236,6 @@ case "${1:-}" in
     fuzz) deps; build; fuzz ;;
     report) deps; shift; report "$@" ;;
     bench) deps; bench ;;
-    *) echo "usage: $0 deps|build|test|fuzz|report [--example]|bench" >&2; exit 2 ;;
+    package) deps; package ;;
+    *) echo "usage: $0 deps|build|test|fuzz|report [--example]|bench|package" >&2; exit 2 ;;
 esac

@@ -1,5 +1,7 @@
 #!/bin/bash
-# Runs a Windows program under 64-bit Wine in a prefix private to the build tree.
+# Runs a Windows program under Wine in a prefix private to the build tree:
+# a 64-bit program in a 64-bit process, a 32-bit one in a 32-bit process under
+# WoW64 (the prefix's C:\windows\syswow64 holds the 32-bit tools).
 # Usage: wine_run.sh PREFIX PROGRAM [ARGS...]
 # A persistent wineserver (30 s linger) keeps each run at a fraction of a second;
 # the server's descriptors are detached so CTest does not wait on its pipes.
@@ -15,6 +17,11 @@ server=/usr/lib/wine/wineserver64
 mkdir -p "$(dirname "$prefix")"
 {
     flock 9
+    # A prefix made before Wine's 32-bit half was installed stays 64-bit only.
+    if [ -f "$prefix/system.reg" ] && [ ! -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
+        "$server" -k 2>/dev/null
+        rm -rf "$prefix"
+    fi
     if [ ! -f "$prefix/system.reg" ]; then
         "$wine" wineboot --init </dev/null >/dev/null 2>&1
         "$server" -w

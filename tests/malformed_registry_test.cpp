@@ -15,6 +15,7 @@
 #include "service/workstation_info.h"
 #include "tests/support/event_recorder.h"
 #include "tests/support/guarded_buffer.h"
+#include "tests/support/process_kind.h"
 #include "tests/support/scratch_registry.h"
 #include "tests/support/workstation_object.h"
 
@@ -279,7 +280,7 @@ TEST_F(MembersOverShapes, DoNotUpgradeTo64)
 {
     for (const DwordShape& shape : DwordShapes()) {
         SCOPED_TRACE(shape.stored.label);
-        Store(Machine(), kDistributedKey, "DoNotUpgradeTo64", shape.stored);
+        Store(Machine(), kSettingsKey, "DoNotUpgradeTo64", shape.stored);
         recorder_.Clear();
         VARIANT_BOOL flag = 77;
         const HRESULT result = object_->get_DoNotUpgradeTo64(&flag);

@@ -19,6 +19,7 @@
 #include "registration/registrar.h"
 #include "resources/resource_ids.h"
 #include "tests/support/heap_census.h"
+#include "tests/support/process_kind.h"
 #include "tests/support/registry_snapshot.h"
 #include "tests/support/scratch_registry.h"
 #include "triveld.h"
@@ -225,7 +226,7 @@ TEST_F(RegistrationDriver, Regsvr32RegistersAndCoCreateInstanceByProgIdWorks)
     SuspendLeakCheck(true);
     ASSERT_EQ(0, Regsvr32(L"/s"));
     ExpectClassRegisteredAt(Narrow(TRIVELD_DLL_PATH));
-    EXPECT_EQ(Narrow(TRIVELD_DLL_PATH), ClassesString(kTypeLibKey + "\\2.0\\0\\win64"));
+    EXPECT_EQ(Narrow(TRIVELD_DLL_PATH), ClassesString(kTypeLibKey + "\\2.0\\0\\" + kTypeLibPlatform));
     EXPECT_EQ("Triveld 2.0 Type Library", ClassesString(kTypeLibKey + "\\2.0"));
     const std::wstring dll = TRIVELD_DLL_PATH;
     EXPECT_EQ(Narrow(dll.substr(0, dll.rfind(L'\\') + 1)),
@@ -278,7 +279,7 @@ TEST_F(RegistrationDriver, SingleQuoteInThePathReachesInprocServer32Unchanged)
     DllCopy dll(BuildPath(L"registration-copies\\O'Brien's\\Triveld.dll"));
     ASSERT_EQ(S_OK, dll.Register());
     ExpectClassRegisteredAt(Narrow(dll.Path()));
-    EXPECT_EQ(Narrow(dll.Path()), ClassesString(kTypeLibKey + "\\2.0\\0\\win64"));
+    EXPECT_EQ(Narrow(dll.Path()), ClassesString(kTypeLibKey + "\\2.0\\0\\" + kTypeLibPlatform));
     EXPECT_EQ(S_OK, dll.Unregister());
 }
 
@@ -300,7 +301,7 @@ TEST_F(RegistrationDriver, UnregisterStopsAtTheTypeLibraryBeforeTheAppIdScript)
 {
     DllCopy dll(TRIVELD_DLL_PATH);
     ASSERT_EQ(S_OK, dll.Register());
-    ASSERT_EQ(S_OK, UnRegisterTypeLib(LIBID_TriveldLib, 2, 0, LOCALE_NEUTRAL, SYS_WIN64));
+    ASSERT_EQ(S_OK, UnRegisterTypeLib(LIBID_TriveldLib, 2, 0, LOCALE_NEUTRAL, kTypeLibSysKind));
     const HRESULT result = dll.Unregister();
     EXPECT_TRUE(FAILED(result)) << std::hex << result;
     EXPECT_FALSE(ClassesKeyExists(kClassKey));
@@ -382,7 +383,7 @@ TEST_F(RegistrationDriver, TlbBesideTheDllServesWhenTheDllCarriesNoLibrary)
     SysFreeString(loadedPath);
     library->Release();
     ASSERT_EQ(S_OK, dll.Register());
-    EXPECT_EQ(Narrow(tlbPath), ClassesString(kTypeLibKey + "\\2.0\\0\\win64"));
+    EXPECT_EQ(Narrow(tlbPath), ClassesString(kTypeLibKey + "\\2.0\\0\\" + kTypeLibPlatform));
     EXPECT_EQ(S_OK, dll.Unregister());
     DeleteFileW(tlbPath.c_str());
 }

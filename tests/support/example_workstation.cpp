@@ -1,5 +1,6 @@
 #include "tests/support/example_workstation.h"
 
+#include "tests/support/process_kind.h"
 #include "tests/support/scratch_registry.h"
 
 namespace {
@@ -29,6 +30,11 @@ void NetKey(HKEY machine, const std::string& name, const char* version, DWORD se
 void ProvisionExampleWorkstation(const ScratchRegistry& registry, const std::wstring& viewerPath)
 {
     const HKEY machine = registry.MachineRoot();
+    if (kUnderWow64) {
+        // Laid out as the 32-bit view of HKLM, where SOFTWARE\X and
+        // SOFTWARE\Wow6432Node\X are one key (see kLiteralView).
+        CreateKeyPath(machine, "SOFTWARE\\Wow6432Node");
+    }
     NetKey(machine, "v2.0.50727", "2.0.50727.4927", 2, 0);
     NetKey(machine, "v3.5", "3.5.30729.4926", 1, 0);
     NetKey(machine, "v4\\Client", "4.8.03761", 0, 528040);

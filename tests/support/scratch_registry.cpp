@@ -4,11 +4,11 @@
 
 namespace {
 
-HKEY CreateUnder(HKEY parent, const std::string& path)
+HKEY CreateUnder(HKEY parent, const std::string& path, REGSAM view = 0)
 {
     HKEY key = nullptr;
     LONG result = RegCreateKeyExA(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_ALL_ACCESS, nullptr, &key, nullptr);
+                                  KEY_ALL_ACCESS | view, nullptr, &key, nullptr);
     EXPECT_EQ(ERROR_SUCCESS, result) << "creating " << path;
     return key;
 }
@@ -56,18 +56,18 @@ void CreateKeyPath(HKEY root, const std::string& path)
 }
 
 void SetRaw(HKEY root, const std::string& path, const char* name, DWORD type, const void* data,
-            DWORD size)
+            DWORD size, REGSAM view)
 {
-    HKEY key = CreateUnder(root, path);
+    HKEY key = CreateUnder(root, path, view);
     ASSERT_NE(nullptr, key);
     EXPECT_EQ(ERROR_SUCCESS,
               RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size));
     RegCloseKey(key);
 }
 
-void SetDword(HKEY root, const std::string& path, const char* name, DWORD value)
+void SetDword(HKEY root, const std::string& path, const char* name, DWORD value, REGSAM view)
 {
-    SetRaw(root, path, name, REG_DWORD, &value, sizeof(value));
+    SetRaw(root, path, name, REG_DWORD, &value, sizeof(value), view);
 }
 
 void SetString(HKEY root, const std::string& path, const char* name, const std::string& text,
@@ -87,10 +87,10 @@ void SetWideString(HKEY root, const std::string& path, const wchar_t* name,
     RegCloseKey(key);
 }
 
-bool KeyExists(HKEY root, const std::string& path)
+bool KeyExists(HKEY root, const std::string& path, REGSAM view)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) {
         return false;
     }
     RegCloseKey(key);
@@ -98,10 +98,10 @@ bool KeyExists(HKEY root, const std::string& path)
 }
 
 bool ReadRaw(HKEY root, const std::string& path, const char* name, DWORD* type,
-             std::string* bytes)
+             std::string* bytes, REGSAM view)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) {
         return false;
     }
     DWORD size = 0;

@@ -28,18 +28,24 @@ private:
 };
 
 // Registry fixture helpers; each fails the calling test on error. Paths use
-// backslashes and are relative to `root`.
-void SetDword(HKEY root, const std::string& path, const char* name, DWORD value);
+// backslashes and are relative to `root`. `view` may add kLiteralView.
+void SetDword(HKEY root, const std::string& path, const char* name, DWORD value, REGSAM view = 0);
 void SetString(HKEY root, const std::string& path, const char* name, const std::string& text,
                DWORD type = REG_SZ);
 void SetRaw(HKEY root, const std::string& path, const char* name, DWORD type, const void* data,
-            DWORD size);
+            DWORD size, REGSAM view = 0);
 void SetWideString(HKEY root, const std::string& path, const wchar_t* name,
                    const std::wstring& text, DWORD type = REG_SZ);
 void CreateKeyPath(HKEY root, const std::string& path);
-bool KeyExists(HKEY root, const std::string& path);
+bool KeyExists(HKEY root, const std::string& path, REGSAM view = 0);
 // Value bytes and type; false when absent.
 bool ReadRaw(HKEY root, const std::string& path, const char* name, DWORD* type,
-             std::string* bytes);
+             std::string* bytes, REGSAM view = 0);
+
+// Keys by their literal paths. In a 32-bit process Wine redirects through any
+// key that has a Wow6432Node subkey, even in a scratch root, so that
+// SOFTWARE\X and SOFTWARE\Wow6432Node\X become one key as in the real 32-bit
+// view; this view sees them apart.
+constexpr REGSAM kLiteralView = KEY_WOW64_64KEY;
 
 #endif

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/process_kind.h"
 #include "triveld.h"
 
 void RegisterTriveldTypeLib()
@@ -14,7 +15,7 @@ void RegisterTriveldTypeLib()
 
 void UnregisterTriveldTypeLib()
 {
-    UnRegisterTypeLib(LIBID_TriveldLib, 2, 0, LOCALE_NEUTRAL, SYS_WIN64);
+    UnRegisterTypeLib(LIBID_TriveldLib, 2, 0, LOCALE_NEUTRAL, kTypeLibSysKind);
     ASSERT_TRUE(FAILED(TriveldTypeLibLookup()));
 }
 

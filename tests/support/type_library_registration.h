@@ -5,7 +5,7 @@
 
 #include <oleauto.h>
 
-// Registers TriveldLib from the built x86_64 DLL in the test prefix (the
+// Registers TriveldLib from this build's DLL in the test prefix (the
 // real HKCR: the automation runtime's lookups bypass registry overrides).
 // Tests that change the registration share the CTest resource lock
 // "typelib_registration".

@@ -1,0 +1,28 @@
+#!/bin/bash
+# Writes the 32-bit view of HKEY_CLASSES_ROOT in PREFIX, as the 32-bit reg.exe
+# exports it, to OUTPUT: one sorted line per key ("KEY") and per value
+# ("KEY<tab>NAME<tab>DATA", DATA as written in a .reg file, "@" the default value).
+# Usage: hkcr_snapshot.sh PREFIX OUTPUT
+set -euo pipefail
+prefix=$1
+output=$2
+source "$(dirname "$(realpath "$0")")/../cmake/wine_tools.sh"
+export_file=$(realpath -m "$output.reg")
+in_prefix "$prefix" 'C:\windows\syswow64\reg.exe' export HKCR "$(windows_path "$export_file")" /reg:32 /y \
+    >/dev/null
+iconv -f UTF-16 -t UTF-8 "$export_file" | tr -d '\r' | awk '
+    # Joins the continuation lines of long binary values first.
+    pending != "" { $0 = pending $0; pending = "" }
+    /\\$/ && !/^\[/ { pending = substr($0, 1, length($0) - 1); next }
+    /^\[.*\]$/ { key = substr($0, 2, length($0) - 2); print key; next }
+    /^@=/ { print key "\t@\t" substr($0, 3); next }
+    /^"/ {
+        if (match($0, /^"([^"\\]|\\.)*"=/)) {
+            print key "\t" substr($0, 2, RLENGTH - 3) "\t" substr($0, RLENGTH + 1)
+            next
+        }
+    }
+    NF && !/^Windows Registry Editor/ { print "unparsed: " $0 > "/dev/stderr"; failed = 1 }
+    END { exit failed }
+' | LC_ALL=C sort >"$output"
+rm -f "$export_file"
