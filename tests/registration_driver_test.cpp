@@ -423,6 +423,7 @@ TEST_F(RegistrationDriver, BlockAfterAValueEntryRemovesNoKeyTheScriptDoesNotName
         DllCopy dll(BuildPath(L"registration-copies\\block\\Triveld.dll"), source.c_str());
         EXPECT_EQ(DISP_E_EXCEPTION, dll.Register());
         EXPECT_TRUE(ClassesKeyExists("TrvHold\\Victim"));
+        // Again, so that the unregistration is judged on its own.
         CreateKeyPath(HKEY_CLASSES_ROOT, "TrvHold\\Victim");
         EXPECT_EQ(DISP_E_EXCEPTION, dll.Unregister());
         EXPECT_TRUE(ClassesKeyExists("TrvHold\\Victim"));
