@@ -2,7 +2,7 @@
 
 #include <oleauto.h>
 
-#include <cstring>
+#include "tests/support/import_slot.h"
 
 namespace {
 
@@ -125,60 +125,14 @@ HRESULT WINAPI CountingLoadRegTypeLib(REFGUID library, WORD major, WORD minor, L
     return result;
 }
 
-template <typename T>
-T* AtRva(HMODULE module, DWORD rva)
-{
-    return reinterpret_cast<T*>(reinterpret_cast<BYTE*>(module) + rva);
-}
-
-// The import address table slot through which `module` calls oleaut32's
-// LoadRegTypeLib, or null.
-void** FindImportSlot(HMODULE module)
-{
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(module);
-    const auto* nt = AtRva<IMAGE_NT_HEADERS>(module, static_cast<DWORD>(dos->e_lfanew));
-    const IMAGE_DATA_DIRECTORY& directory =
-        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (directory.VirtualAddress == 0) {
-        return nullptr;
-    }
-    for (auto* import = AtRva<IMAGE_IMPORT_DESCRIPTOR>(module, directory.VirtualAddress);
-         import->Name != 0; ++import) {
-        if (lstrcmpiA(AtRva<char>(module, import->Name), "oleaut32.dll") != 0) {
-            continue;
-        }
-        auto* names = AtRva<IMAGE_THUNK_DATA>(module, import->OriginalFirstThunk);
-        auto* slots = AtRva<IMAGE_THUNK_DATA>(module, import->FirstThunk);
-        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
-                continue;
-            }
-            const auto* byName =
-                AtRva<IMAGE_IMPORT_BY_NAME>(module, static_cast<DWORD>(names->u1.AddressOfData));
-            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), "LoadRegTypeLib") == 0) {
-                return reinterpret_cast<void**>(&slots->u1.Function);
-            }
-        }
-    }
-    return nullptr;
-}
-
 } // namespace
 
 bool InstallTypeLibraryCensus(HMODULE module)
 {
-    void** slot = FindImportSlot(module);
-    if (slot == nullptr) {
-        return false;
-    }
-    DWORD protection = 0;
-    if (!VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection)) {
-        return false;
-    }
-    realLoadRegTypeLib = reinterpret_cast<LoadRegTypeLibFunction>(*slot);
-    *slot = reinterpret_cast<void*>(&CountingLoadRegTypeLib);
-    VirtualProtect(slot, sizeof(*slot), protection, &protection);
-    return true;
+    void* real = ReplaceImport(FindImportSlot(module, "oleaut32.dll", "LoadRegTypeLib"),
+                               reinterpret_cast<void*>(&CountingLoadRegTypeLib));
+    realLoadRegTypeLib = reinterpret_cast<LoadRegTypeLibFunction>(real);
+    return real != nullptr;
 }
 
 const TypeLibraryCensus& Census()

@@ -3,7 +3,6 @@
 #include <new>
 
 #include "frame/critical_section.h"
-#include "frame/destruction_count.h"
 #include "frame/interface_table.h"
 #include "frame/server_module.h"
 

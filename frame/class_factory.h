@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "frame/creator_functions.h"
+#include "frame/object_map.h"
 
 // The class object of a creatable class. The object map's cached reference
 // is the first; while clients hold more, the factory holds one module lock.

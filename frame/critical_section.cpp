@@ -4,11 +4,6 @@
 
 #include "frame/hresult_exception.h"
 
-void ThrowHResult(HRESULT result)
-{
-    throw CHResultException(result);
-}
-
 namespace {
 
 // The system code of a failed initialisation. InitializeCriticalSection raises

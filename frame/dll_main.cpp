@@ -1,21 +1,17 @@
 #include <windows.h>
 
+#include "frame/exception_pool.h"
 #include "frame/server_module.h"
 
-namespace __gnu_cxx {
-// Frees the C++ runtime's emergency exception buffer (GCC's runtime).
-void __freeres() noexcept;
-}
-
+// The runtime destroys the module records only after this returns, at
+// DLL_PROCESS_DETACH; the exception pool is released after them.
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         return ModuleInitFailed ? FALSE : TRUE;
     }
-    // The statically linked C++ runtime allocates that buffer at load and
-    // never frees it; without this every FreeLibrary would leak it.
-    if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
-        __gnu_cxx::__freeres();
+    if (reason == DLL_PROCESS_DETACH) {
+        NoteDllUnloading(reserved == nullptr);
     }
     return TRUE;
 }

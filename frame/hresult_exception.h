@@ -13,6 +13,9 @@ private:
     HRESULT result_;
 };
 
-[[noreturn]] void ThrowHResult(HRESULT result);
+[[noreturn]] inline void ThrowHResult(HRESULT result)
+{
+    throw CHResultException(result);
+}
 
 #endif

@@ -1,6 +1,7 @@
 // The process-wide records of the DLL, constructed in the order of their
 // definitions here at load and destroyed in reverse at unload.
 #include "frame/class_factory.h"
+#include "frame/exception_pool.h"
 #include "frame/module_instance.h"
 #include "frame/object_map.h"
 #include "frame/server_module.h"
@@ -31,6 +32,8 @@ ObjectMapEntry orvWorkstationInfoRow = {
 
 ObjectMapEntry* const objectMapRows[] = {&orvWorkstationInfoRow};
 
+// First, so that it is destroyed last.
+ExceptionPoolRelease theExceptionPoolRelease;
 ObjectMap theObjectMap(objectMapRows, sizeof(objectMapRows) / sizeof(objectMapRows[0]));
 ModuleInstance theModuleInstance;
 ServerModule theServerModule(&theObjectMap);

@@ -5,9 +5,13 @@
 
 #include <cstddef>
 
-#include "frame/creator_functions.h"
-
 struct CategoryMapEntry;
+
+// Makes one instance of a class and answers the requested interface.
+using InstanceCreator = HRESULT (*)(IUnknown* outer, REFIID iid, void** object);
+
+// Makes the class object that hands out instances through `createInstance`.
+using ClassObjectCreator = HRESULT (*)(InstanceCreator createInstance, REFIID iid, void** object);
 
 // One creatable class. The fields keep this order; rows are fixed at build
 // time except for the cached class object.

@@ -4,6 +4,7 @@
 
 #include "frame/critical_section.h"
 #include "frame/object_map.h"
+#include "registration/registrar.h"
 
 bool ModuleInitFailed = false;
 
@@ -43,6 +44,11 @@ LONG ServerModule::UnlockModule()
 LONG ServerModule::GetModuleLockCount()
 {
     return lockCount_;
+}
+
+HRESULT ServerModule::AddStandardReplacements(Registrar* registrar)
+{
+    return registrar->DefineReplacement(L"APPID", kAppIdText);
 }
 
 HRESULT ServerModule::AddCleanup(void (*function)(void*), void* argument)

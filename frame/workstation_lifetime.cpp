@@ -1,7 +1,6 @@
 // Construction, reference counting and destruction of CWorkstationInfo.
 #include <new>
 
-#include "frame/destruction_count.h"
 #include "frame/interface_table.h"
 #include "frame/server_module.h"
 #include "service/platform_facts.h"
@@ -14,9 +13,6 @@ const InterfaceTableRow kWorkstationInfoInterfaces[] = {
     {&IID_IDispatch, 0, InterfaceKind::Offset},
     {nullptr, 0, InterfaceKind::End},
 };
-
-static_assert(CWorkstationInfo::kDestructionCount == kDestructionCount,
-              "objects and class objects share the destruction count");
 
 } // namespace
 

@@ -5,11 +5,11 @@
 #include <cstdint>
 #include <cstring>
 
-#include "service/allocation_calls.h"
+#include "service/platform_calls.h"
 
 ExpansionBuffer::~ExpansionBuffer()
 {
-    ActiveAllocationCalls().taskFree(text_);
+    ActivePlatformCalls().taskFree(text_);
 }
 
 bool ExpansionBuffer::Allocate(size_t scriptLength)
@@ -21,7 +21,7 @@ bool ExpansionBuffer::Allocate(size_t scriptLength)
     if (capacity < 100) {
         capacity = 1000;
     }
-    text_ = static_cast<char*>(ActiveAllocationCalls().taskAllocate(capacity));
+    text_ = static_cast<char*>(ActivePlatformCalls().taskAllocate(capacity));
     if (text_ == nullptr) {
         return false;
     }
@@ -45,7 +45,7 @@ bool ExpansionBuffer::Append(const char* bytes, size_t count)
             }
             capacity *= 2;
         }
-        char* grown = static_cast<char*>(ActiveAllocationCalls().taskReallocate(text_, capacity));
+        char* grown = static_cast<char*>(ActivePlatformCalls().taskReallocate(text_, capacity));
         if (grown == nullptr) {
             return false;
         }

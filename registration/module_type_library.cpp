@@ -6,7 +6,7 @@
 
 #include "frame/text_conversion.h"
 #include "registration/module_path.h"
-#include "service/allocation_calls.h"
+#include "service/platform_calls.h"
 
 namespace {
 
@@ -86,7 +86,7 @@ HRESULT LoadModuleTypeLibrary(HMODULE module, BSTR* path, ITypeLib** library)
             return result;
         }
     }
-    *path = ActiveAllocationCalls().sysAllocString(widePath);
+    *path = ActivePlatformCalls().sysAllocString(widePath);
     if (*path == nullptr) {
         loaded->Release();
         return E_OUTOFMEMORY;

@@ -9,13 +9,13 @@
 #include "registration/registrar.h"
 #include "registration/registry_value_writer.h"
 #include "registration/script_text.h"
-#include "service/allocation_calls.h"
+#include "service/platform_calls.h"
 #include "service/registry_key.h"
 
 namespace {
 
 struct TaskMemFree {
-    void operator()(char* text) const { ActiveAllocationCalls().taskFree(text); }
+    void operator()(char* text) const { ActivePlatformCalls().taskFree(text); }
 };
 
 // Keeps the nesting count right on every way out of a level.
@@ -35,6 +35,20 @@ private:
 bool IsValidKeyName(const char* name)
 {
     return name[0] != '\0' && !ContainsBackslash(name);
+}
+
+// Nested blocks open with exactly "{": a sibling named like "{GUID}" is a key.
+bool IsBlockStart(const char* token)
+{
+    return std::strcmp(token, "{") == 0;
+}
+
+// A block belongs to the key named by the entry before it. A value entry or a
+// "Delete" entry names none, and reading such a block as entries of the level
+// around it would remove keys the script does not name there.
+HRESULT RefuseBlock(const char* token)
+{
+    return IsBlockStart(token) ? DISP_E_EXCEPTION : S_OK;
 }
 
 // Removes a key with everything beneath it; failures are not reported.
@@ -147,17 +161,24 @@ HRESULT RegistryScriptParser::ReadToken(char* token)
     return S_OK;
 }
 
+HRESULT RegistryScriptParser::ReadValueClause(ValueKind* kind)
+{
+    HRESULT result = ReadToken(clause_);
+    if (FAILED(result)) {
+        return result;
+    }
+    *kind = LookupValueType(clause_);
+    SkipBlanks();
+    return ReadToken(clause_);
+}
+
 HRESULT RegistryScriptParser::SkipValueClause(char* token)
 {
     if (token[0] != '=') {
         return S_OK;
     }
-    HRESULT result = ReadToken(clause_);
-    if (FAILED(result)) {
-        return result;
-    }
-    SkipBlanks();
-    result = ReadToken(clause_);
+    ValueKind unused = ValueKind::None;
+    const HRESULT result = ReadValueClause(&unused);
     if (FAILED(result)) {
         return result;
     }
@@ -203,7 +224,7 @@ HRESULT RegistryScriptParser::ProcessEntry(char* token, HKEY parent, bool regist
                 if (SUCCEEDED(result)) {
                     result = SkipValueClause(token);
                 }
-                return SUCCEEDED(result) ? EnterBlock(token, current.Handle()) : result;
+                return SUCCEEDED(result) ? RefuseBlock(token) : result;
             }
         }
     }
@@ -216,16 +237,13 @@ HRESULT RegistryScriptParser::ProcessEntry(char* token, HKEY parent, bool regist
     }
     if (EqualsIgnoringCase(token, kValueKeyword)) {
         result = ProcessValueEntry(token, parent, registering, recovering, deleteFlag);
-        if (FAILED(result) || !registering) {
-            return result;
-        }
-        return EnterBlock(token, current.Handle());
+        return SUCCEEDED(result) ? RefuseBlock(token) : result;
     }
     if (!IsValidKeyName(token)) {
         return DISP_E_EXCEPTION;
     }
     if (!registering) {
-        return UnregisterKeyEntry(token, parent, recovering, deleteFlag, current);
+        return UnregisterKeyEntry(token, parent, recovering, deleteFlag, !deleteEntry, current);
     }
     result = RegisterKeyEntry(token, parent, current);
     return SUCCEEDED(result) ? EnterBlock(token, current.Handle()) : result;
@@ -233,7 +251,7 @@ HRESULT RegistryScriptParser::ProcessEntry(char* token, HKEY parent, bool regist
 
 HRESULT RegistryScriptParser::EnterBlock(char* token, HKEY key)
 {
-    if (std::strcmp(token, "{") != 0) {
+    if (!IsBlockStart(token)) {
         return S_OK;
     }
     HRESULT result = ProcessEntries(token, key, true, false);
@@ -301,7 +319,8 @@ HRESULT RegistryScriptParser::RegisterKeyEntry(char* token, HKEY parent, Registr
 }
 
 HRESULT RegistryScriptParser::UnregisterKeyEntry(char* token, HKEY parent, bool recovering,
-                                                 bool deleteKey, RegistryKey& current)
+                                                 bool deleteKey, bool mayHaveBlock,
+                                                 RegistryKey& current)
 {
     const LONG opened =
         recovering ? ERROR_FILE_NOT_FOUND : current.OpenKey(parent, token, KEY_READ);
@@ -327,8 +346,13 @@ HRESULT RegistryScriptParser::UnregisterKeyEntry(char* token, HKEY parent, bool 
     if (FAILED(result)) {
         return result;
     }
-    // Exactly "{", as in register mode: a sibling named like "{GUID}" is a key.
-    if (std::strcmp(token, "{") == 0) {
+    if (!mayHaveBlock) {
+        result = RefuseBlock(token);
+        if (FAILED(result)) {
+            return result;
+        }
+    }
+    if (IsBlockStart(token)) {
         // A failure inside the block of a missing key is a script error too:
         // reading on from the middle of that block would misplace its entries.
         result = ProcessEntries(token, current.Handle(), false, blockRecovering);
@@ -357,18 +381,13 @@ HRESULT RegistryScriptParser::UnregisterKeyEntry(char* token, HKEY parent, bool 
 
 HRESULT RegistryScriptParser::WriteValue(HKEY key, const char* valueName, char* token)
 {
-    HRESULT result = ReadToken(clause_);
+    ValueKind kind = ValueKind::None;
+    HRESULT result = ReadValueClause(&kind);
     if (FAILED(result)) {
         return result;
     }
-    const ValueKind kind = LookupValueType(clause_);
     if (kind == ValueKind::None) {
         return DISP_E_EXCEPTION;
-    }
-    SkipBlanks();
-    result = ReadToken(clause_);
-    if (FAILED(result)) {
-        return result;
     }
     result = WriteRegistryValue(key, valueName, kind, clause_);
     if (FAILED(result)) {

@@ -37,6 +37,10 @@ public:
 private:
     HRESULT ReadToken(char* token);
     void SkipBlanks();
+    // The type token and the value text after an "=", both into clause_ (the
+    // text last); `kind` is None for a type not in the table.
+    HRESULT ReadValueClause(ValueKind* kind);
+    // Reads past a value clause unexamined when `token` opens one.
     HRESULT SkipValueClause(char* token);
     HRESULT ProcessEntries(char* token, HKEY parent, bool registering, bool recovering);
     HRESULT ProcessEntry(char* token, HKEY parent, bool registering, bool recovering,
@@ -44,8 +48,9 @@ private:
     HRESULT ProcessValueEntry(char* token, HKEY parent, bool registering, bool recovering,
                               bool deleteValue);
     HRESULT RegisterKeyEntry(char* token, HKEY parent, RegistryKey& current);
+    // `mayHaveBlock` is false for a "Delete" entry, whose block is refused.
     HRESULT UnregisterKeyEntry(char* token, HKEY parent, bool recovering, bool deleteKey,
-                               RegistryKey& current);
+                               bool mayHaveBlock, RegistryKey& current);
     HRESULT EnterBlock(char* token, HKEY key);
     HRESULT WriteValue(HKEY key, const char* valueName, char* token);
 

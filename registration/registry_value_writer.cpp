@@ -82,7 +82,11 @@ HRESULT WriteMultiString(HKEY key, const char* valueName, const char* text)
     if (!list) {
         return Win32ToHresult(ERROR_OUTOFMEMORY);
     }
-    const size_t size = ConvertMultiStringText(text, list.get());
+    size_t size = 0;
+    const HRESULT converted = ConvertMultiStringText(text, list.get(), &size);
+    if (FAILED(converted)) {
+        return converted;
+    }
     RegistryKey target;
     LONG code = OpenForWriting(key, target);
     if (code == ERROR_SUCCESS) {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "service/allocation_calls.h"
+#include "service/platform_calls.h"
 
 namespace {
 
@@ -12,7 +12,7 @@ template <typename Char>
 Char* CopyText(const Char* text, size_t length)
 {
     const size_t size = (length + 1) * sizeof(Char);
-    Char* copy = static_cast<Char*>(ActiveAllocationCalls().allocate(size));
+    Char* copy = static_cast<Char*>(ActivePlatformCalls().allocate(size));
     if (copy != nullptr) {
         std::memcpy(copy, text, size);
     }
@@ -23,7 +23,7 @@ Char* CopyText(const Char* text, size_t length)
 template <typename T>
 bool Resize(T**& array, int count)
 {
-    T** grown = static_cast<T**>(ActiveAllocationCalls().reallocate(array, count * sizeof(T*)));
+    T** grown = static_cast<T**>(ActivePlatformCalls().reallocate(array, count * sizeof(T*)));
     if (grown == nullptr) {
         return false;
     }

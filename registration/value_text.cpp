@@ -20,6 +20,25 @@ BYTE HexDigitValue(char c)
     return 0;
 }
 
+// True when a string follows the list's first empty string.
+bool HasStringAfterTheEnd(const char* list, size_t size)
+{
+    size_t at = 0;
+    while (at < size && list[at] != '\0') {
+        const void* end = std::memchr(list + at, '\0', size - at);
+        if (end == nullptr) {
+            return false;
+        }
+        at = static_cast<size_t>(static_cast<const char*>(end) - list) + 1;
+    }
+    for (; at < size; ++at) {
+        if (list[at] != '\0') {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 HRESULT DecodeBinaryText(const char* text, size_t length, BYTE* bytes)
@@ -36,7 +55,7 @@ HRESULT DecodeBinaryText(const char* text, size_t length, BYTE* bytes)
     return S_OK;
 }
 
-size_t ConvertMultiStringText(const char* text, char* list)
+HRESULT ConvertMultiStringText(const char* text, char* list, size_t* size)
 {
     size_t written = 0;
     const char* position = text;
@@ -56,5 +75,6 @@ size_t ConvertMultiStringText(const char* text, char* list)
     if (written < 2 || list[written - 2] != '\0') {
         list[written++] = '\0';
     }
-    return written;
+    *size = written;
+    return HasStringAfterTheEnd(list, written) ? DISP_E_EXCEPTION : S_OK;
 }

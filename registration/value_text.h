@@ -18,8 +18,10 @@ inline size_t MultiStringListSize(size_t length)
 }
 
 // Copies the text with every "\0" turned into a NUL and the list closed by an
-// empty string, whether or not the text ends with "\0". Returns the bytes
-// written (at most MultiStringListSize).
-size_t ConvertMultiStringText(const char* text, char* list);
+// empty string, whether or not the text ends with "\0"; `size` receives the
+// bytes written (at most MultiStringListSize). A list ends at its first empty
+// string, so a text with a string after an empty one ('a\0\0b\0') would lose
+// that string: DISP_E_EXCEPTION. Further closing "\0"s lose nothing.
+HRESULT ConvertMultiStringText(const char* text, char* list, size_t* size);
 
 #endif

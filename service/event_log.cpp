@@ -3,13 +3,12 @@
 #include <cstdarg>
 #include <cwchar>
 
+#include "service/platform_calls.h"
 #include "service/registry_key.h"
 
 const wchar_t kEventSourceName[] = L"Triveld";
 
 namespace {
-
-EventLogCalls activeCalls = RealEventLogCalls();
 
 // Appends formatted text to a bounded buffer, cutting what does not fit.
 class BoundedText {
@@ -78,7 +77,7 @@ void AppendSystemMessage(BoundedText& text, HRESULT code)
 
 HRESULT WriteEntry(int severity, HRESULT code, const wchar_t* source, const wchar_t* text)
 {
-    const EventLogCalls& calls = activeCalls;
+    const PlatformCalls& calls = ActivePlatformCalls();
     HANDLE log = calls.registerEventSource(nullptr, source);
     if (log == nullptr) {
         return LastFailureHresult();
@@ -95,16 +94,6 @@ HRESULT WriteEntry(int severity, HRESULT code, const wchar_t* source, const wcha
 }
 
 } // namespace
-
-EventLogCalls RealEventLogCalls()
-{
-    return EventLogCalls{&RegisterEventSourceW, &ReportEventW, &DeregisterEventSource};
-}
-
-EventLogCalls& ActiveEventLogCalls()
-{
-    return activeCalls;
-}
 
 HRESULT EventLogReporter(int severity, HRESULT code, const wchar_t* source,
                          const wchar_t* format, ...)

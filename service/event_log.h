@@ -16,18 +16,6 @@ extern const wchar_t kEventSourceName[];
 // Longest composed text, terminator excluded.
 constexpr size_t kMaxEventTextLength = 4095;
 
-// The three event-log calls, reached through one table so that tests can
-// record entries (Wine keeps no readable log). The product never changes it.
-struct EventLogCalls {
-    HANDLE(WINAPI* registerEventSource)(LPCWSTR server, LPCWSTR source);
-    BOOL(WINAPI* reportEvent)(HANDLE log, WORD type, WORD category, DWORD eventId, PSID user,
-                              WORD stringCount, DWORD dataSize, LPCWSTR* strings, LPVOID data);
-    BOOL(WINAPI* deregisterEventSource)(HANDLE log);
-};
-
-EventLogCalls& ActiveEventLogCalls();
-EventLogCalls RealEventLogCalls();
-
 // Writes one Application-log entry: "Source: <source>  Message: <text>", then
 // " Error: 0x..." and the system's message when `code` is not 0. Returns
 // `code` when the entry was written, E_INVALIDARG for a null source or format

@@ -18,7 +18,8 @@ public:
     DWORD TotalPhysicalMemoryMb() const { return totalPhysicalMemoryMb_; }
     bool Is64Bit() const { return is64Bit_; }
 
-    // The product settings flag; these use none of the snapshot's fields.
+    // The product settings flag, in service/product_settings.cpp; these use
+    // none of the snapshot's fields.
     static HRESULT GetDoNotUpgradeTo64(bool* isSet);
     static HRESULT SetDoNotUpgradeTo64(bool set);
 

@@ -1,12 +1,11 @@
 // The "DoNotUpgradeTo64" flag: where it lives, how it is read and written,
-// and the two property accessors built on it.
+// and the work of the two property accessors built on it.
 #include "service/product_settings.h"
 
 #include "service/event_log.h"
 #include "service/platform_facts.h"
 #include "service/registry_key.h"
 #include "service/safe_format.h"
-#include "service/workstation_info.h"
 
 namespace {
 
@@ -97,14 +96,8 @@ HRESULT PlatformFacts::SetDoNotUpgradeTo64(bool set)
     }
 }
 
-HRESULT CWorkstationInfo::get_DoNotUpgradeTo64(VARIANT_BOOL* pVal)
+HRESULT AnswerDoNotUpgradeTo64(VARIANT_BOOL* pVal)
 {
-    if (pVal == nullptr) {
-        return E_INVALIDARG;
-    }
-    if (facts_ == nullptr) {
-        return E_FAIL;
-    }
     bool isSet = false;
     const HRESULT result = PlatformFacts::GetDoNotUpgradeTo64(&isSet);
     if (FAILED(result)) {
@@ -115,11 +108,8 @@ HRESULT CWorkstationInfo::get_DoNotUpgradeTo64(VARIANT_BOOL* pVal)
     return result;
 }
 
-HRESULT CWorkstationInfo::put_DoNotUpgradeTo64(VARIANT_BOOL newValue)
+HRESULT StoreDoNotUpgradeTo64(VARIANT_BOOL newValue)
 {
-    if (facts_ == nullptr) {
-        return E_FAIL;
-    }
     const HRESULT result = PlatformFacts::SetDoNotUpgradeTo64(newValue != 0);
     if (FAILED(result)) {
         EventLogReporter(EventSeverityError, result, kEventSourceName,

@@ -9,8 +9,8 @@
 #include <new>
 
 #include "service/event_log.h"
+#include "service/platform_calls.h"
 #include "service/registry_key.h"
-#include "service/workstation_info.h"
 
 const char kViewerClassId[] = "{6E2B8D34-5F1C-4A79-B3E8-0D4C7A2F9E51}";
 const char kViewerLiteClassId[] = "{2F9C4E71-8D3A-4B6E-9C05-7A1E4D8B3F62}";
@@ -23,8 +23,6 @@ constexpr size_t kVersionTextCapacity = 128;
 const char kDistributedStatusKey[] = "SOFTWARE\\Orvane\\Velmar Distributed\\CurrentVersion";
 const char kLiteStatusKey[] = "SOFTWARE\\Orvane\\Velmar Distributed Lite\\CurrentVersion";
 const char kInstallStatusValue[] = "LastInstallStatus";
-
-ViewerVersionCalls activeCalls = RealViewerVersionCalls();
 
 // Reads the executable that one class registration names as its local server
 // into `path` (kPathCapacity characters). A missing registration, value or
@@ -94,23 +92,14 @@ HRESULT FileVersionText(const void* block, BSTR* text)
                static_cast<int>(LOWORD(info.dwFileVersionMS)),
                static_cast<int>(HIWORD(info.dwFileVersionLS)),
                static_cast<int>(LOWORD(info.dwFileVersionLS)));
-    *text = activeCalls.sysAllocString(formatted);
+    *text = ActivePlatformCalls().sysAllocString(formatted);
     return *text != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
-} // namespace
-
-ViewerVersionCalls RealViewerVersionCalls()
-{
-    return ViewerVersionCalls{&GetFileVersionInfoW, &SysAllocString};
-}
-
-ViewerVersionCalls& ActiveViewerVersionCalls()
-{
-    return activeCalls;
-}
-
-HRESULT CWorkstationInfo::FindViewerServer(wchar_t* path, size_t capacity, LONG* viewerType)
+// The executable of the first viewer class into `path` (empty when none is
+// installed), and the viewer type when asked for. Fails only when
+// HKEY_CLASSES_ROOT\CLSID cannot be opened, with its Error entry written.
+HRESULT FindViewerServer(wchar_t* path, size_t capacity, LONG* viewerType)
 {
     if (path == nullptr || capacity == 0) {
         return E_INVALIDARG;
@@ -143,12 +132,10 @@ HRESULT CWorkstationInfo::FindViewerServer(wchar_t* path, size_t capacity, LONG*
     return S_OK;
 }
 
-HRESULT CWorkstationInfo::get_ViewerType(LONG* plViewerType)
+} // namespace
+
+HRESULT AnswerViewerType(LONG* plViewerType)
 {
-    if (plViewerType == nullptr) {
-        return E_POINTER;
-    }
-    *plViewerType = kViewerNone;
     wchar_t path[kPathCapacity];
     const HRESULT found = FindViewerServer(path, kPathCapacity, plViewerType);
     if (FAILED(found)) {
@@ -160,19 +147,16 @@ HRESULT CWorkstationInfo::get_ViewerType(LONG* plViewerType)
     return S_OK;
 }
 
-HRESULT CWorkstationInfo::get_ViewerVersion(BSTR* pbsVersion)
+HRESULT AnswerViewerVersion(BSTR* pbsVersion)
 {
-    if (pbsVersion == nullptr) {
-        return E_POINTER;
-    }
-    *pbsVersion = nullptr;
     wchar_t path[kPathCapacity];
     const HRESULT found = FindViewerServer(path, kPathCapacity, nullptr);
     if (FAILED(found)) {
         return found;
     }
+    const PlatformCalls& calls = ActivePlatformCalls();
     DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path, &handle);
+    const DWORD size = calls.getFileVersionInfoSizeW(path, &handle);
     // A failure without a recorded error must still read as a failure.
     if (size == 0) {
         return LastFailureHresult();
@@ -183,7 +167,7 @@ HRESULT CWorkstationInfo::get_ViewerVersion(BSTR* pbsVersion)
     }
     HRESULT status = S_OK;
     // A block that was not read is never queried, whatever the last error says.
-    if (!activeCalls.getFileVersionInfoW(path, handle, size, block.get())) {
+    if (!calls.getFileVersionInfoW(path, handle, size, block.get())) {
         status = LastFailureHresult();
     } else {
         status = FileVersionText(block.get(), pbsVersion);
@@ -195,18 +179,10 @@ HRESULT CWorkstationInfo::get_ViewerVersion(BSTR* pbsVersion)
     return status;
 }
 
-HRESULT CWorkstationInfo::GetLastClientInstallStatus(LONG ViewerType, LONG* opnInstallStatus)
+HRESULT AnswerLastClientInstallStatus(LONG ViewerType, LONG* opnInstallStatus)
 {
-    if (opnInstallStatus == nullptr) {
-        return E_POINTER;
-    }
-    *opnInstallStatus = -1;
-    if (ViewerType <= 0) {
-        return E_INVALIDARG;
-    }
     const char* keyPath = ViewerType == kViewerDistributed ? kDistributedStatusKey : kLiteStatusKey;
     RegistryKey key;
-    // Read into a local: a value of the wrong type still lands in the buffer.
     DWORD status = 0;
     LONG result = key.OpenKey(HKEY_LOCAL_MACHINE, keyPath, KEY_READ);
     if (result == ERROR_SUCCESS) {

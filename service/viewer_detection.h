@@ -17,18 +17,16 @@ constexpr LONG kViewerNone = 0;
 constexpr LONG kViewerDistributed = 1;
 constexpr LONG kViewerDistributedLite = 2;
 
-// The two calls of the version lookup that cannot be made to fail on demand
-// (reading a block whose size was just reported, allocating the text),
-// reached through one table so that tests can stand in for them. The product
-// never changes it.
-struct ViewerVersionCalls {
-    BOOL(WINAPI* getFileVersionInfoW)(LPCWSTR file, DWORD handle, DWORD size, LPVOID block);
-    BSTR(WINAPI* sysAllocString)(const OLECHAR* text);
-};
+// The work of the three viewer members, each with the member's event-log
+// entries. The out-values hold their defined empty value on entry (none, null,
+// -1) and keep it on failure.
 
-ViewerVersionCalls& ActiveViewerVersionCalls();
-
-// The table as the product uses it: the real system calls.
-ViewerVersionCalls RealViewerVersionCalls();
+// get_ViewerType: the type derived from the two class registrations.
+HRESULT AnswerViewerType(LONG* plViewerType);
+// get_ViewerVersion: the file version of the first class's executable.
+HRESULT AnswerViewerVersion(BSTR* pbsVersion);
+// GetLastClientInstallStatus for a viewer type above 0: the "LastInstallStatus"
+// that the installer of that edition left.
+HRESULT AnswerLastClientInstallStatus(LONG ViewerType, LONG* opnInstallStatus);
 
 #endif

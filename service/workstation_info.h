@@ -9,6 +9,15 @@ class PlatformFacts;
 
 // The one creatable class, OrvWorkstationInfo. One virtual table serves
 // IUnknown, IDispatch and IOrvWorkstationInfo.
+//
+// Where the members live: construction and IUnknown in
+// frame/workstation_lifetime.cpp, IDispatch in frame/workstation_dispatch.cpp,
+// and the eight members of IOrvWorkstationInfo together in
+// service/workstation_info.cpp. Each of these tests its arguments, sets its
+// defined empty out-value and hands the question to one module, which reads
+// the machine and writes the member's event-log entries: the snapshot
+// (service/platform_facts.h), service/product_settings.h,
+// service/viewer_detection.h or service/net_framework_walk.h.
 class CWorkstationInfo : public IOrvWorkstationInfo {
 public:
     // Count 0, no snapshot, one module lock held until destruction.
@@ -36,7 +45,7 @@ public:
                                      DISPPARAMS* parameters, VARIANT* result,
                                      EXCEPINFO* exception, UINT* argumentError) override;
 
-    // IOrvWorkstationInfo
+    // IOrvWorkstationInfo, the object's boundary.
     HRESULT STDMETHODCALLTYPE GetPhysicalMemory(LONG* physMemSizeMb) override;
     HRESULT STDMETHODCALLTYPE Is64BitOS(VARIANT_BOOL* opbIs64Bit) override;
     HRESULT STDMETHODCALLTYPE get_DoNotUpgradeTo64(VARIANT_BOOL* pVal) override;
@@ -47,12 +56,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetLastClientInstallStatus(LONG ViewerType,
                                                          LONG* opnInstallStatus) override;
 
-    // Reference count written at the start of destruction, far from zero.
-    static constexpr LONG kDestructionCount = -1073741823;
-
 private:
-    HRESULT FindViewerServer(wchar_t* path, size_t capacity, LONG* viewerType);
-
     volatile LONG referenceCount_ = 0;
     PlatformFacts* facts_ = nullptr;
 };

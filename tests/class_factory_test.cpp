@@ -55,6 +55,20 @@ TEST(ClassFactory, ClassObjectLocksTheModuleOnceWhileClientsHoldIt)
     EXPECT_EQ(before, LockCount());
 }
 
+// A BOOL is true whenever it is non-zero, not only when it is 1.
+TEST(ClassFactory, LockServerLocksForEveryNonZeroFlag)
+{
+    ComPtr<IClassFactory> factory(Factory());
+    ASSERT_NE(nullptr, factory.Get());
+    const LONG before = LockCount();
+    for (BOOL flag : {2, -1, 0x100}) {
+        EXPECT_EQ(S_OK, factory->LockServer(flag));
+        EXPECT_EQ(before + 1, LockCount()) << flag;
+        EXPECT_EQ(S_OK, factory->LockServer(FALSE));
+        EXPECT_EQ(before, LockCount()) << flag;
+    }
+}
+
 TEST(ClassFactory, AnswersIUnknownAndIClassFactoryOnly)
 {
     ComPtr<IClassFactory> factory(Factory());

@@ -2,12 +2,16 @@
 // the unload answer and the module locks behind it, on the built DLL itself.
 #include <windows.h>
 
+#include <algorithm>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "frame/class_factory.h"
 #include "tests/support/com_ptr.h"
+#include "tests/support/heap_census.h"
+#include "tests/support/import_slot.h"
 #include "tests/support/loaded_dll.h"
 #include "triveld.h"
 
@@ -159,6 +163,68 @@ TEST_F(DllEntryPoints, ThreadsRacingTheFirstRequestShareOneClassObject)
         }
     }
     EXPECT_EQ(S_OK, dll_.CanUnloadNow());
+}
+
+// ---- Unloading ----
+
+// What the stand-in below saw while the DLL's module records were destroyed.
+const void* watchedFactory = nullptr;
+HeapBlock watchedPool = {nullptr, 0};
+int poolBusyAtRecordTeardown = -1;
+
+// The DLL's DeleteCriticalSection while it unloads. The class factory's lock
+// is deleted when the object map, a module record, releases the cached factory.
+void WINAPI WatchingDeleteCriticalSection(CRITICAL_SECTION* section)
+{
+    const BYTE* at = reinterpret_cast<const BYTE*>(section);
+    const BYTE* factory = static_cast<const BYTE*>(watchedFactory);
+    if (factory != nullptr && at >= factory && at < factory + sizeof(ClassFactory)) {
+        poolBusyAtRecordTeardown = HeapBlockBusy(watchedPool) ? 1 : 0;
+    }
+    DeleteCriticalSection(section);
+}
+
+// The largest block of `after` that `before` (and its own list) did not hold.
+HeapBlock LargestNewBlock(const std::vector<HeapBlock>& before,
+                          const std::vector<HeapBlock>& after)
+{
+    HeapBlock largest = {nullptr, 0};
+    for (const HeapBlock& block : after) {
+        const bool old = block.address == before.data() ||
+                         std::any_of(before.begin(), before.end(), [&](const HeapBlock& seen) {
+                             return seen.address == block.address && seen.size == block.size;
+                         });
+        if (!old && block.size > largest.size) {
+            largest = block;
+        }
+    }
+    return largest;
+}
+
+// The C++ runtime's emergency exception pool is the largest block the DLL's
+// load allocates. Unloading frees it, but only after the module records are
+// destroyed: their teardown may still throw and need it.
+TEST(DllUnload, ExceptionPoolOutlivesTheModuleRecords)
+{
+    ASSERT_FALSE(TriveldDllMapped());
+    const std::vector<HeapBlock> before = BusyHeapBlockList();
+    LoadedDll dll;
+    ASSERT_TRUE(dll.Loaded());
+    watchedPool = LargestNewBlock(before, BusyHeapBlockList());
+    // Dozens of exception-sized slots.
+    ASSERT_GE(watchedPool.size, 16u * 1024);
+    {
+        ComPtr<IClassFactory> factory(dll.Factory());
+        watchedFactory = factory.Get();
+    }
+    void** slot = FindImportSlot(dll.Module(), "kernel32.dll", "DeleteCriticalSection");
+    ASSERT_NE(nullptr,
+              ReplaceImport(slot, reinterpret_cast<void*>(&WatchingDeleteCriticalSection)));
+    poolBusyAtRecordTeardown = -1;
+    EXPECT_TRUE(dll.Unload());
+    watchedFactory = nullptr;
+    EXPECT_EQ(1, poolBusyAtRecordTeardown) << "-1: the factory's lock was never deleted";
+    EXPECT_FALSE(HeapBlockBusy(watchedPool)) << "the pool outlived the DLL";
 }
 
 } // namespace

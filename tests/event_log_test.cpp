@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "service/event_log.h"
+#include "service/platform_calls.h"
 #include "tests/support/event_recorder.h"
 
 namespace {
@@ -155,16 +156,16 @@ HANDLE WINAPI RegisterFailingSilently(LPCWSTR, LPCWSTR)
 TEST(EventLog, FailureWithoutRecordedErrorIsStillAFailure)
 {
     EventRecorder recorder;
-    ActiveEventLogCalls().registerEventSource = &RegisterFailingSilently;
+    ActivePlatformCalls().registerEventSource = &RegisterFailingSilently;
     EXPECT_EQ(E_FAIL, EventLogReporter(EventSeverityInformation, S_OK, kEventSourceName, L"x"));
 }
 
 TEST(EventLog, RealEventLogAcceptsTheEntry)
 {
-    const EventLogCalls real = RealEventLogCalls();
-    ASSERT_EQ(real.registerEventSource, ActiveEventLogCalls().registerEventSource);
-    ASSERT_EQ(real.reportEvent, ActiveEventLogCalls().reportEvent);
-    ASSERT_EQ(real.deregisterEventSource, ActiveEventLogCalls().deregisterEventSource);
+    const PlatformCalls real = RealPlatformCalls();
+    ASSERT_EQ(real.registerEventSource, ActivePlatformCalls().registerEventSource);
+    ASSERT_EQ(real.reportEvent, ActivePlatformCalls().reportEvent);
+    ASSERT_EQ(real.deregisterEventSource, ActivePlatformCalls().deregisterEventSource);
     const HRESULT code = static_cast<HRESULT>(0x80070002);
     EXPECT_EQ(code, EventLogReporter(EventSeverityInformation, code, kEventSourceName,
                                      L"event log test entry"));

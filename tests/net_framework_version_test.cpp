@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "service/net_framework_version.h"
+#include "service/net_framework_record.h"
 #include "tests/support/event_recorder.h"
 #include "tests/support/scratch_registry.h"
 

@@ -127,6 +127,24 @@ private:
     Export unregister_ = nullptr;
 };
 
+// Writes a copy of the built DLL to `path` whose class script is `script`.
+bool WriteDllWithClassScript(const std::wstring& path, const std::string& script)
+{
+    CreateDirectories(path.substr(0, path.rfind(L'\\')));
+    if (!CopyFileW(TRIVELD_DLL_PATH, path.c_str(), FALSE)) {
+        return false;
+    }
+    HANDLE update = BeginUpdateResourceW(path.c_str(), FALSE);
+    if (update == nullptr) {
+        return false;
+    }
+    const BOOL replaced =
+        UpdateResourceW(update, L"REGISTRY", MAKEINTRESOURCEW(IDR_ORV_WORKSTATION_INFO_SCRIPT),
+                        MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                        const_cast<char*>(script.data()), static_cast<DWORD>(script.size()));
+    return EndUpdateResourceW(update, !replaced) && replaced;
+}
+
 // Runs a program of the prefix to its end; its exit code, or -1.
 int RunProgram(const std::wstring& commandLine)
 {
@@ -389,6 +407,34 @@ TEST_F(RegistrationDriver, ForeignCategoryKeepsTheClassKey)
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeA(HKEY_CLASSES_ROOT, kClassKey.c_str()));
     ASSERT_EQ(S_OK, dll.Register());
     EXPECT_EQ(S_OK, dll.Unregister());
+}
+
+// A class script with a block right after a value entry, as a new author
+// might write it. Both exports refuse it as a script error; neither the
+// register pass's undo nor the unregister pass removes the key that existed
+// before and that the script does not name at that level.
+TEST_F(RegistrationDriver, BlockAfterAValueEntryRemovesNoKeyTheScriptDoesNotName)
+{
+    const std::wstring source = BuildPath(L"registration-copies\\block\\source.dll");
+    ASSERT_TRUE(WriteDllWithClassScript(
+        source, "HKCR { NoRemove TrvHold { val V = s 'x' { Victim } } }"));
+    CreateKeyPath(HKEY_CLASSES_ROOT, "TrvHold\\Victim");
+    {
+        DllCopy dll(BuildPath(L"registration-copies\\block\\Triveld.dll"), source.c_str());
+        EXPECT_EQ(DISP_E_EXCEPTION, dll.Register());
+        EXPECT_TRUE(ClassesKeyExists("TrvHold\\Victim"));
+        // Again, so that the unregistration is judged on its own.
+        CreateKeyPath(HKEY_CLASSES_ROOT, "TrvHold\\Victim");
+        EXPECT_EQ(DISP_E_EXCEPTION, dll.Unregister());
+        EXPECT_TRUE(ClassesKeyExists("TrvHold\\Victim"));
+    }
+    DeleteFileW(source.c_str());
+    // The AppID script ran before the class script failed; the unregistration
+    // stopped before it.
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeA(HKEY_CLASSES_ROOT, "TrvHold"));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeA(HKEY_CLASSES_ROOT, kAppIdKey.c_str()));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeA(HKEY_CLASSES_ROOT, "AppID\\Triveld.DLL"));
+    ExpectNothingRegistered();
 }
 
 // Run from an executable, the scripts receive its path in double quotes:

@@ -359,6 +359,21 @@ TEST_F(RegistryKeyTest, DeleteTreeRemovesNestedSubkeysOnly)
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "Top\\Sibling"));
 }
 
+// Subkey names may be up to 255 characters long; each must be enumerated whole
+// for its own subtree to be removed.
+TEST_F(RegistryKeyTest, DeleteTreeRemovesSubkeysWithNamesUpTo255Characters)
+{
+    const std::string names[] = {std::string(127, 'a'), std::string(128, 'b'),
+                                 std::string(200, 'c'), std::string(255, 'd')};
+    for (const std::string& name : names) {
+        CreateKeyPath(HKEY_LOCAL_MACHINE, "Top\\Tree\\" + name + "\\" + name);
+    }
+    RegistryKey key;
+    ASSERT_EQ(ERROR_SUCCESS, key.OpenKey(HKEY_LOCAL_MACHINE, "Top", KEY_READ | KEY_WRITE));
+    EXPECT_EQ(ERROR_SUCCESS, key.DeleteTree("Tree"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Top\\Tree"));
+}
+
 TEST_F(RegistryKeyTest, DeleteTreeOfMissingOrEmptyNameDeletesNothing)
 {
     CreateKeyPath(HKEY_LOCAL_MACHINE, "Top\\Child\\Grandchild");

@@ -229,7 +229,7 @@ TEST_F(ScriptTest, BinaryValuesAreByteExact)
 TEST_F(ScriptTest, MultiStringValuesAreByteExact)
 {
     ASSERT_EQ(S_OK, Run("HKCR { K { val M = m 'a\\0b\\0' val N = m 'a\\0b' val O = m 'x\\y' "
-                        "val E = m '' val F = m 'a\\0\\0b\\0' } }",
+                        "val E = m '' val F = m 'a\\0b\\0\\0' } }",
                         kRegister));
     DWORD type = 0;
     EXPECT_EQ(std::string("a\0b\0\0", 5), Value("K", "M", &type));
@@ -238,8 +238,24 @@ TEST_F(ScriptTest, MultiStringValuesAreByteExact)
     EXPECT_EQ(std::string("a\0b\0\0", 5), Value("K", "N"));
     EXPECT_EQ(std::string("x\\y\0\0", 5), Value("K", "O"));
     EXPECT_EQ(std::string(1, '\0'), Value("K", "E"));
-    // The list ends at its first empty string.
-    EXPECT_EQ(std::string("a\0\0", 3), Value("K", "F"));
+    // A closing "\\0" written out ends the list as the added one would.
+    EXPECT_EQ(std::string("a\0b\0\0", 5), Value("K", "F"));
+}
+
+TEST_F(ScriptTest, MultiStringWithAnEmptyStringInsideTheListIsRefused)
+{
+    // The list would end at the empty string and silently lose what follows.
+    SetString(Classes(), "K", "M", "old");
+    for (const char* text : {"a\\0\\0b\\0", "\\0b\\0", "a\\0\\0b"}) {
+        EXPECT_EQ(DISP_E_EXCEPTION,
+                  Run(std::string("HKCR { NoRemove K { NoRemove val M = m '") + text + "' } }",
+                      kRegister))
+            << text;
+        EXPECT_EQ(Text("old"), Value("K", "M")) << text << ": nothing is written";
+    }
+    // As for any failure, the backwards run removes what the block describes.
+    EXPECT_EQ(DISP_E_EXCEPTION, Run("HKCR { New { val M = m 'a\\0\\0b\\0' } }", kRegister));
+    EXPECT_FALSE(Exists("New"));
 }
 
 TEST_F(ScriptTest, ValueNamesUpTo259Bytes)
@@ -279,6 +295,8 @@ TEST_F(ScriptTest, ForceRemoveRebuildsAKeyButNeverAProtectedOne)
     const std::string clsid = "{11111111-2222-3333-4444-555555555555}";
     CreateKeyPath(Classes(), "CLSID\\Other");
     CreateKeyPath(Classes(), "CLSID\\" + clsid + "\\Stale\\Deeper");
+    // Long subkey names are removed with the rest.
+    CreateKeyPath(Classes(), "CLSID\\" + clsid + "\\Stale\\" + std::string(255, 'L'));
     SetString(Classes(), "CLSID\\" + clsid, "old", "x");
     ASSERT_EQ(S_OK, Run("HKCR { ForceRemove CLSID { ForceRemove " + clsid +
                             " = s 'Class' { Fresh } } }",
@@ -390,6 +408,30 @@ TEST_F(ScriptTest, AScriptErrorInsideAMissingKeysBlockIsNotPassedOver)
     CreateKeyPath(Classes(), "Victim");
     EXPECT_EQ(DISP_E_EXCEPTION, Run("HKCR { Missing { 'x\\y' Victim } }", kUnregister));
     EXPECT_TRUE(Exists("Victim"));
+}
+
+// A block has a key to belong to only after a key entry. After a value entry
+// or a "Delete" entry it is a script error in both modes, and no key that the
+// script does not name at that level is touched.
+TEST_F(ScriptTest, BlockAfterAValueOrDeleteEntryIsASyntaxError)
+{
+    const char* const scripts[] = {
+        "HKCR { NoRemove TrvHold { val V = s 'x' { Victim } } }",
+        "HKCR { NoRemove TrvHold { NoRemove Sib NoRemove val V = s 'x' { Victim } } }",
+        "HKCR { NoRemove TrvHold { Delete Gone { Victim } } }",
+        "HKCR { NoRemove TrvHold { NoRemove Sib Delete Sib2 = s 'x' { Victim } } }",
+    };
+    for (const char* script : scripts) {
+        for (bool mode : {kRegister, kUnregister}) {
+            RegDeleteTreeA(Classes(), "TrvHold");
+            CreateKeyPath(Classes(), "TrvHold\\Victim");
+            CreateKeyPath(Classes(), "TrvHold\\Sib");
+            const char* label = mode == kRegister ? "register: " : "unregister: ";
+            EXPECT_EQ(DISP_E_EXCEPTION, Run(script, mode)) << label << script;
+            EXPECT_TRUE(Exists("TrvHold\\Victim")) << label << script;
+            EXPECT_FALSE(Exists("TrvHold\\Sib\\Victim")) << label << script;
+        }
+    }
 }
 
 TEST_F(ScriptTest, PlainDeleteOfAKeyWithForeignSubkeysFails)

@@ -19,7 +19,7 @@
 
 #include "registration/placeholder_expansion.h"
 #include "registration/replacement_map.h"
-#include "service/net_framework_version.h"
+#include "service/net_framework_record.h"
 #include "service/workstation_info.h"
 #include "tests/support/event_recorder.h"
 #include "tests/support/fuzz_run.h"

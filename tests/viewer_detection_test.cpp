@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "service/platform_calls.h"
 #include "service/viewer_detection.h"
 #include "service/workstation_info.h"
 #include "tests/support/com_ptr.h"
@@ -160,8 +161,8 @@ private:
 // Stands in for reading the version block and allocating the text.
 class VersionCallsOverride {
 public:
-    VersionCallsOverride() : saved_(ActiveViewerVersionCalls()) {}
-    ~VersionCallsOverride() { ActiveViewerVersionCalls() = saved_; }
+    VersionCallsOverride() : saved_(ActivePlatformCalls()) {}
+    ~VersionCallsOverride() { ActivePlatformCalls() = saved_; }
     VersionCallsOverride(const VersionCallsOverride&) = delete;
     VersionCallsOverride& operator=(const VersionCallsOverride&) = delete;
 
@@ -169,9 +170,9 @@ public:
     void ReadFails(DWORD error)
     {
         readError = error;
-        ActiveViewerVersionCalls().getFileVersionInfoW = &FailingRead;
+        ActivePlatformCalls().getFileVersionInfoW = &FailingRead;
     }
-    void TextAllocationFails() { ActiveViewerVersionCalls().sysAllocString = &NoString; }
+    void TextAllocationFails() { ActivePlatformCalls().sysAllocString = &NoString; }
 
 private:
     static BOOL WINAPI FailingRead(LPCWSTR file, DWORD handle, DWORD size, LPVOID block)
@@ -183,7 +184,7 @@ private:
     static BSTR WINAPI NoString(const OLECHAR*) { return nullptr; }
 
     static DWORD readError;
-    ViewerVersionCalls saved_;
+    PlatformCalls saved_;
 };
 
 DWORD VersionCallsOverride::readError = 0;

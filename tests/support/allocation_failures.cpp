@@ -102,16 +102,15 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
 }
 
 AllocationFailures::AllocationFailures()
-    : savedAllocation_(ActiveAllocationCalls()), savedViewer_(ActiveViewerVersionCalls())
+    : saved_(ActivePlatformCalls())
 {
-    AllocationCalls& calls = ActiveAllocationCalls();
+    PlatformCalls& calls = ActivePlatformCalls();
     calls.allocate = &CountedAllocate;
     calls.reallocate = &CountedReallocate;
     calls.taskAllocate = &CountedTaskAllocate;
     calls.taskReallocate = &CountedTaskReallocate;
     calls.taskFree = &CountedTaskFree;
     calls.sysAllocString = &CountedSysAllocString;
-    ActiveViewerVersionCalls().sysAllocString = &CountedSysAllocString;
     heldTaskBlocks = 0;
     FailAt(0);
     installed = true;
@@ -121,8 +120,7 @@ AllocationFailures::~AllocationFailures()
 {
     installed = false;
     failingAllocation = 0;
-    ActiveAllocationCalls() = savedAllocation_;
-    ActiveViewerVersionCalls() = savedViewer_;
+    ActivePlatformCalls() = saved_;
 }
 
 void AllocationFailures::FailAt(int nth)

@@ -1,14 +1,13 @@
 #ifndef TRIVELD_TESTS_ALLOCATION_FAILURES_H
 #define TRIVELD_TESTS_ALLOCATION_FAILURES_H
 
-#include "service/allocation_calls.h"
-#include "service/viewer_detection.h"
+#include "service/platform_calls.h"
 
 // Makes one chosen allocation of the component fail: every new (std::nothrow)
 // of either form (its source replaces those two operators, so link it only
-// into programs that want them), every call through AllocationCalls and the
-// viewer's text allocation. While it lives it also counts the task-memory
-// blocks and strings the component obtains.
+// into programs that want them) and every allocation in PlatformCalls. While
+// it lives it also counts the task-memory blocks and strings the component
+// obtains.
 class AllocationFailures {
 public:
     AllocationFailures();
@@ -30,8 +29,7 @@ public:
     long StringsMade() const;
 
 private:
-    AllocationCalls savedAllocation_;
-    ViewerVersionCalls savedViewer_;
+    PlatformCalls saved_;
 };
 
 #endif

@@ -53,15 +53,18 @@ BOOL WINAPI RecordDeregister(HANDLE)
 
 } // namespace
 
-EventRecorder::EventRecorder() : saved_(ActiveEventLogCalls())
+EventRecorder::EventRecorder() : saved_(ActivePlatformCalls())
 {
     Clear();
-    ActiveEventLogCalls() = EventLogCalls{&RecordRegister, &RecordReport, &RecordDeregister};
+    PlatformCalls& calls = ActivePlatformCalls();
+    calls.registerEventSource = &RecordRegister;
+    calls.reportEvent = &RecordReport;
+    calls.deregisterEventSource = &RecordDeregister;
 }
 
 EventRecorder::~EventRecorder()
 {
-    ActiveEventLogCalls() = saved_;
+    ActivePlatformCalls() = saved_;
     Clear();
 }
 

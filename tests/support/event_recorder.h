@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "service/event_log.h"
+#include "service/platform_calls.h"
 
 struct RecordedEvent {
     WORD type;
@@ -35,7 +36,7 @@ public:
     int OpenSources() const;
 
 private:
-    EventLogCalls saved_;
+    PlatformCalls saved_;
 };
 
 // "Source: Triveld  Message: " followed by `text`.

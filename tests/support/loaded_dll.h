@@ -25,6 +25,7 @@ public:
         return getClassObject_(classId, iid, object);
     }
     HRESULT CanUnloadNow() const { return canUnloadNow_(); }
+    HMODULE Module() const { return module_; }
     // The class factory of OrvWorkstationInfo; the caller releases it.
     IClassFactory* Factory() const;
 

@@ -13,6 +13,19 @@ HKEY CreateUnder(HKEY parent, const std::string& path, REGSAM view = 0)
     return key;
 }
 
+// Where the path's name that begins at `start` ends: at a backslash that is a
+// whole character (a double-byte character's trail byte may be 0x5C), or npos.
+std::size_t NameEnd(const std::string& path, std::size_t start)
+{
+    const char* const begin = path.c_str();
+    for (const char* at = begin + start; *at != '\0'; at = CharNextA(at)) {
+        if (*at == '\\') {
+            return static_cast<std::size_t>(at - begin);
+        }
+    }
+    return std::string::npos;
+}
+
 } // namespace
 
 ScratchRegistry::ScratchRegistry()
@@ -35,9 +48,24 @@ ScratchRegistry::~ScratchRegistry()
     RegDeleteTreeA(HKEY_CURRENT_USER, rootPath_.c_str());
 }
 
+// One name at a time: Wine's narrow registry calls take a path of at most
+// 260 characters, and a path of long names exceeds that.
 void CreateKeyPath(HKEY root, const std::string& path)
 {
-    RegCloseKey(CreateUnder(root, path));
+    HKEY parent = root;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = NameEnd(path, start);
+        HKEY key = CreateUnder(parent, path.substr(start, end - start));
+        if (parent != root) {
+            RegCloseKey(parent);
+        }
+        if (key == nullptr || end == std::string::npos) {
+            RegCloseKey(key);
+            return;
+        }
+        parent = key;
+        start = end + 1;
+    }
 }
 
 void SetRaw(HKEY root, const std::string& path, const char* name, DWORD type, const void* data,

@@ -1,10 +1,10 @@
-#include "service/net_framework_version.h"
+#include "service/net_framework_record.h"
 
 #include <cwchar>
 
 #include "frame/text_conversion.h"
-#include "service/allocation_calls.h"
 #include "service/event_log.h"
+#include "service/platform_calls.h"
 
 namespace {
 
@@ -212,6 +212,6 @@ HRESULT NetFrameworkVersion::Format(BSTR* text) const
     if (length < 0) {
         return E_FAIL;
     }
-    *text = ActiveAllocationCalls().sysAllocString(formatted);
+    *text = ActivePlatformCalls().sysAllocString(formatted);
     return *text != nullptr ? S_OK : E_OUTOFMEMORY;
 }

@@ -1,10 +1,10 @@
-// CWorkstationInfo::get_NetVersion: the newest .NET Framework found under the
-// framework installers' setup keys.
-#include "service/workstation_info.h"
+// The walk behind get_NetVersion: the newest installed .NET Framework among
+// the setup keys' "v" keys and the subkeys of those not finished themselves.
+#include "service/net_framework_walk.h"
 
 #include "frame/text_conversion.h"
 #include "service/event_log.h"
-#include "service/net_framework_version.h"
+#include "service/net_framework_record.h"
 #include "service/registry_key.h"
 
 namespace {
@@ -139,13 +139,8 @@ LONG OpenSetupRoot(RegistryKey& root)
 
 } // namespace
 
-HRESULT CWorkstationInfo::get_NetVersion(BSTR* pbsNetVersion)
+HRESULT AnswerNetVersion(BSTR* pbsNetVersion)
 {
-    if (pbsNetVersion == nullptr) {
-        return E_POINTER;
-    }
-    *pbsNetVersion = nullptr;
-
     RegistryKey root;
     const LONG opened = OpenSetupRoot(root);
     if (opened != ERROR_SUCCESS) {
