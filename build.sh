@@ -196,7 +196,6 @@ report() {
     return $status
 }
 
-# --- ./build.sh bench: the benchmark in its own prefix, one table ---
 # --- ./build.sh bench: both DLLs, each in its own kind of process and prefix ---
 bench() {
     say "building the product and its benchmark (i686)"
