@@ -128,9 +128,26 @@ run_tests() {
     local status=0
     say "test suite under Wine (x86_64, 64-bit processes)"
     (cd "$x64_dir" && ctest --output-on-failure -j "$jobs") || status=1
+    no_scratch_roots_left "$x64_dir" || status=1
     say "test suite under Wine (i686, the product, 32-bit processes under WoW64)"
     (cd "$i686_dir" && ctest --output-on-failure -j "$jobs") || status=1
+    no_scratch_roots_left "$i686_dir" || status=1
     return $status
+}
+
+# Every test program removes the scratch registry roots it made, and the last
+# one to end removes their parent key; a root left in a test prefix would be
+# met by a later run: no_scratch_roots_left BUILD_DIR
+no_scratch_roots_left() {
+    local prefix left=0
+    for prefix in "$1/wineprefix" "$1/registration-prefix"; do
+        [ -f "$prefix/system.reg" ] || continue
+        if in_prefix "$prefix" reg query 'HKCU\Software\TriveldTests' >/dev/null 2>&1; then
+            echo "FAILED: scratch registry roots left in $prefix (HKCU\Software\TriveldTests)" >&2
+            left=1
+        fi
+    done
+    return $left
 }
 
 # The long randomized runs and the long thread run, in the test prefix. Set
@@ -196,7 +213,6 @@ report() {
     return $status
 }
 
-# --- ./build.sh bench: the benchmark in its own prefix, one table ---
 # --- ./build.sh bench: both DLLs, each in its own kind of process and prefix ---
 bench() {
     say "building the product and its benchmark (i686)"

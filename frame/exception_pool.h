@@ -6,8 +6,10 @@
 // without a release every FreeLibrary would leak it.
 
 // Frees the pool when it is destroyed, if the DLL is being unloaded. Defined
-// before the other module records, so that it is destroyed after them: their
-// teardown may still throw and so need the pool.
+// before the other module records, so that it is destroyed after them: the
+// pool must outlive everything of this DLL that could still use the C++
+// runtime during unload, and the records' teardown (releasing the cached
+// class object and type information) is the last of that code to run.
 class ExceptionPoolRelease {
 public:
     ExceptionPoolRelease() = default;

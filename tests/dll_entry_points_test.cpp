@@ -203,7 +203,8 @@ HeapBlock LargestNewBlock(const std::vector<HeapBlock>& before,
 
 // The C++ runtime's emergency exception pool is the largest block the DLL's
 // load allocates. Unloading frees it, but only after the module records are
-// destroyed: their teardown may still throw and need it.
+// destroyed: their teardown is the DLL's last code to run, and nothing may
+// find the runtime's pool freed while the DLL's code still runs.
 TEST(DllUnload, ExceptionPoolOutlivesTheModuleRecords)
 {
     ASSERT_FALSE(TriveldDllMapped());

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/scratch_root.h"
+
 namespace {
 
 struct Root {
@@ -32,9 +34,7 @@ const char* RedirectedRoots::Name(int index)
 
 RedirectedRoots::RedirectedRoots()
 {
-    static volatile LONG sequence = 0;
-    rootPath_ = "Software\\TriveldTests\\" + std::to_string(GetCurrentProcessId()) + "-roots-" +
-                std::to_string(InterlockedIncrement(&sequence));
+    rootPath_ = NewScratchRootPath("roots");
     // Every scratch key is made before HKEY_CURRENT_USER is redirected.
     for (int index = 0; index < kCount; ++index) {
         const std::string path = rootPath_ + "\\" + kRoots[index].name;
@@ -60,7 +60,7 @@ RedirectedRoots::~RedirectedRoots()
             RegCloseKey(key);
         }
     }
-    RegDeleteTreeA(HKEY_CURRENT_USER, rootPath_.c_str());
+    EXPECT_EQ(ERROR_SUCCESS, DeleteScratchRoot(rootPath_)) << "removing HKCU\\" << rootPath_;
 }
 
 bool RedirectedRoots::WritesStayInside() const

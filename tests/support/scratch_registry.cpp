@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/scratch_root.h"
+
 namespace {
 
 HKEY CreateUnder(HKEY parent, const std::string& path, REGSAM view = 0)
@@ -30,9 +32,7 @@ std::size_t NameEnd(const std::string& path, std::size_t start)
 
 ScratchRegistry::ScratchRegistry()
 {
-    static volatile LONG sequence = 0;
-    rootPath_ = "Software\\TriveldTests\\" + std::to_string(GetCurrentProcessId()) + "-" +
-                std::to_string(InterlockedIncrement(&sequence));
+    rootPath_ = NewScratchRootPath("scratch");
     machine_ = CreateUnder(HKEY_CURRENT_USER, rootPath_ + "\\HKLM");
     classes_ = CreateUnder(HKEY_CURRENT_USER, rootPath_ + "\\HKCR");
     EXPECT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_));
@@ -45,7 +45,7 @@ ScratchRegistry::~ScratchRegistry()
     RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
     RegCloseKey(machine_);
     RegCloseKey(classes_);
-    RegDeleteTreeA(HKEY_CURRENT_USER, rootPath_.c_str());
+    EXPECT_EQ(ERROR_SUCCESS, DeleteScratchRoot(rootPath_)) << "removing HKCU\\" << rootPath_;
 }
 
 // One name at a time: Wine's narrow registry calls take a path of at most

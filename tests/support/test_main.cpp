@@ -1,6 +1,7 @@
 // Test entry point: a crash ends the process with a non-zero code (Wine may
-// otherwise exit 0), and with --gtest_repeat=2 every test's heap blocks are
-// compared before and after it on the second pass.
+// otherwise exit 0), with --gtest_repeat=2 every test's heap blocks are
+// compared before and after it on the second pass, and a scratch registry
+// root that the run leaves behind fails it.
 #include <windows.h>
 
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/heap_census.h"
+#include "tests/support/scratch_root.h"
 
 namespace {
 
@@ -45,6 +47,20 @@ private:
     long before_ = 0;
 };
 
+// Runs after the last test: whatever root is still there was left by a test
+// whose clean-up failed or never ran. Removed here, so that no later program
+// meets it.
+class ScratchRootCheck : public testing::Environment {
+public:
+    void TearDown() override
+    {
+        for (const std::string& root : RemoveRootsLeftByThisRun()) {
+            ADD_FAILURE() << "scratch registry root left behind: HKCU\\Software\\TriveldTests\\"
+                          << root;
+        }
+    }
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -53,5 +69,6 @@ int main(int argc, char** argv)
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     testing::InitGoogleTest(&argc, argv);
     testing::UnitTest::GetInstance()->listeners().Append(new LeakCheck);
+    testing::AddGlobalTestEnvironment(new ScratchRootCheck);
     return RUN_ALL_TESTS();
 }
