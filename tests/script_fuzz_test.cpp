@@ -292,12 +292,15 @@ private:
 
 // ---- Scripts that follow the grammar, for round trips --------------------
 
-// Key names as a script writes them and as the registry stores them; no two
-// alike without regard to case, and none a keyword.
-const struct {
+// A text as a script writes it, and as the registry stores or SnapshotTree
+// shows it.
+struct Spelling {
     const char* token;
     const char* name;
-} kTripKeys[] = {
+};
+
+// Key names; no two alike without regard to case, and none a keyword.
+const Spelling kTripKeys[] = {
     {"Alpha", "Alpha"},
     {"beta", "beta"},
     {"'Gamma Ray'", "Gamma Ray"},
@@ -310,17 +313,11 @@ const struct {
     {"'100%%'", "100%"},
     {"NoRemoveX", "NoRemoveX"},
 };
-const struct {
-    const char* token;
-    const char* name;
-} kTripValueNames[] = {
+const Spelling kTripValueNames[] = {
     {"V", "V"}, {"'Two Words'", "Two Words"}, {"count", "count"}, {"'x\\y'", "x\\y"}, {"'='", "="},
 };
-// A value clause after its "=", and the value as SnapshotTree shows it.
-const struct {
-    const char* clause;
-    const char* shown;
-} kTripValues[] = {
+// Value clauses after their "=".
+const Spelling kTripValues[] = {
     {"s 'text'", "SZ text"},
     {"S ''", "SZ "},
     {"s 'It''s { } = %%'", "SZ It's { } = %"},
@@ -334,10 +331,7 @@ const struct {
     {"M ''", "MULTI_SZ 00"},
     {"m 'x\\y'", "MULTI_SZ 785C790000"},
 };
-const struct {
-    const char* token;
-    const char* name;
-} kTripRoots[] = {
+const Spelling kTripRoots[] = {
     {"HKCR", "HKCR"}, {"hkcr", "HKCR"}, {"HKEY_CLASSES_ROOT", "HKCR"},
     {"HKLM", "HKLM"}, {"HKEY_LOCAL_MACHINE", "HKLM"},
 };
@@ -361,6 +355,13 @@ const char* const kFaultyEntries[] = {
     "val F s 'x'",
     "}",
 };
+
+std::string HexCode(HRESULT result)
+{
+    char text[16];
+    std::snprintf(text, sizeof(text), "%08lx", static_cast<unsigned long>(result));
+    return text;
+}
 
 // One generated script and what it must leave behind, every line as
 // SnapshotTree writes it behind its root's name: all it describes once
@@ -412,13 +413,13 @@ private:
     }
 
     // A name not used under `parent` yet, or null when all are taken.
-    template <typename Pool, size_t N>
-    const Pool* FreshName(const Pool (&pool)[N], const std::string& parent)
+    template <size_t N>
+    const Spelling* FreshName(const Spelling (&pool)[N], const std::string& parent)
     {
         std::set<std::string>& used = used_[parent];
         const size_t start = random_.Below(N);
         for (size_t step = 0; step < N; ++step) {
-            const Pool& candidate = pool[(start + step) % N];
+            const Spelling& candidate = pool[(start + step) % N];
             if (used.insert(candidate.name).second) {
                 return &candidate;
             }
@@ -448,8 +449,8 @@ private:
         Word("val");
         Word(name->token);
         Word("=");
-        Word(value.clause);
-        Note(parent + " : " + name->name + " = " + value.shown, parentKept && noRemove);
+        Word(value.token);
+        Note(parent + " : " + name->name + " = " + value.name, parentKept && noRemove);
     }
 
     // A key below a key that unregistering removes must go too: a kept key
@@ -461,18 +462,19 @@ private:
             return;
         }
         const std::string path = parent + "\\" + name->name;
-        const size_t flag = random_.Below(parentKept ? 4 : 3);
-        if (flag == 0) {
+        enum Flag { kDelete, kForceRemove, kNone, kNoRemove };
+        const size_t flag = random_.Below(parentKept ? kNoRemove + 1 : kNoRemove);
+        if (flag == kDelete) {
             Word("Delete");
             Word(name->token);
             if (random_.Chance(30)) {
                 Word("=");
-                Word(random_.Pick(kTripValues).clause);
+                Word(random_.Pick(kTripValues).token);
             }
             return;
         }
-        const bool kept = flag == 3;
-        if (flag == 1) {
+        const bool kept = flag == kNoRemove;
+        if (flag == kForceRemove) {
             Word("ForceRemove");
         } else if (kept) {
             Word("NoRemove");
@@ -482,8 +484,8 @@ private:
         if (random_.Chance(30)) {
             const auto& value = random_.Pick(kTripValues);
             Word("=");
-            Word(value.clause);
-            Note(path + " : @ = " + value.shown, kept);
+            Word(value.token);
+            Note(path + " : @ = " + value.name, kept);
         }
         if (depth < 4 && random_.Chance(45)) {
             Word("{");
@@ -874,15 +876,15 @@ TEST_F(ScriptFuzz, WhatRegistersUnregistersToItsNoRemoveKeys)
         const HRESULT unregistered = Run(script.text.c_str(), false);
         const std::set<std::string> afterUnregistering = tree();
 
+        const std::string results = "registering gave " + HexCode(registered) +
+                                    ", unregistering " + HexCode(unregistered);
         std::string failure;
         if (script.faulty) {
             if (registered != DISP_E_EXCEPTION || unregistered != DISP_E_EXCEPTION) {
-                failure = "a faulty script gave " + std::to_string(registered) + " registering, " +
-                          std::to_string(unregistered) + " unregistering";
+                failure = "a script with a structural fault: " + results;
             }
         } else if (registered != S_OK || unregistered != S_OK) {
-            failure = "registering gave " + std::to_string(registered) + ", unregistering " +
-                      std::to_string(unregistered);
+            failure = results;
         } else if (afterRegistering != script.registered) {
             failure = "registered:\n" + DescribeDifference(script.registered, afterRegistering);
         } else if (afterUnregistering != script.kept) {
