@@ -526,7 +526,7 @@ TEST_F(ScriptTest, BlocksAndKeywordsOutOfPlaceAreScriptErrorsThatTouchNothing)
     }
 }
 
-// A shared key that the account may read but not write (as HKCR\\CLSID is
+// A shared key that the account may read but not write (as HKCR\CLSID is
 // for a standard user) is opened for reading on the way to a key below it.
 TEST_F(ScriptTest, RegistrationPassesThroughANoRemoveKeyItMayOnlyRead)
 {
@@ -555,7 +555,7 @@ TEST_F(ScriptTest, PlainDeleteOfAKeyWithForeignSubkeysFails)
 
 // ---- Nesting ---------------------------------------------------------------
 
-TEST_F(ScriptTest, NestingUpToTheLimitWorks)
+TEST_F(ScriptTest, NestingUpToTheLimitWorksAndOneLevelMoreIsRefused)
 {
     std::string script = "HKCR { ";
     std::string close = "}";
