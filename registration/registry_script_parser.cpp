@@ -43,6 +43,17 @@ bool IsBlockStart(const char* token)
     return std::strcmp(token, "{") == 0;
 }
 
+// The words that open an entry. None of them can name the key that
+// "ForceRemove" or "Delete" removes: the two modes would read such an entry
+// differently (register mode as a key of that name, unregister mode as the
+// keyword), so it is a script error in both, before anything is removed.
+bool IsEntryKeyword(const char* token)
+{
+    return EqualsIgnoringCase(token, kNoRemoveKeyword) ||
+           EqualsIgnoringCase(token, kForceRemoveKeyword) ||
+           EqualsIgnoringCase(token, kDeleteKeyword) || EqualsIgnoringCase(token, kValueKeyword);
+}
+
 // A block belongs to the key named by the entry before it. A value entry or a
 // "Delete" entry names none, and reading such a block as entries of the level
 // around it would remove keys the script does not name there.
@@ -212,19 +223,18 @@ HRESULT RegistryScriptParser::ProcessEntry(char* token, HKEY parent, bool regist
         if (FAILED(result)) {
             return result;
         }
+        if (IsEntryKeyword(token)) {
+            return DISP_E_EXCEPTION;
+        }
         if (registering) {
             if (!IsValidKeyName(token)) {
                 return DISP_E_EXCEPTION;
             }
+            if (deleteEntry) {
+                return DeleteKeyEntry(token, parent);
+            }
             if (!IsProtectedKeyName(token)) {
                 RemoveKeyTree(parent, token);
-            }
-            if (deleteEntry) {
-                result = ReadToken(token);
-                if (SUCCEEDED(result)) {
-                    result = SkipValueClause(token);
-                }
-                return SUCCEEDED(result) ? RefuseBlock(token) : result;
             }
         }
     }
@@ -247,6 +257,29 @@ HRESULT RegistryScriptParser::ProcessEntry(char* token, HKEY parent, bool regist
     }
     result = RegisterKeyEntry(token, parent, current);
     return SUCCEEDED(result) ? EnterBlock(token, current.Handle()) : result;
+}
+
+HRESULT RegistryScriptParser::DeleteKeyEntry(char* token, HKEY parent)
+{
+    // The rest of the entry goes into clause_, so that the name stays in
+    // `token`; SkipValueClause reads a clause into that same field, which
+    // holds nothing else meanwhile.
+    char* const next = clause_;
+    HRESULT result = ReadToken(next);
+    if (SUCCEEDED(result)) {
+        result = SkipValueClause(next);
+    }
+    if (SUCCEEDED(result)) {
+        result = RefuseBlock(next);
+    }
+    if (FAILED(result)) {
+        return result;
+    }
+    if (!IsProtectedKeyName(token)) {
+        RemoveKeyTree(parent, token);
+    }
+    std::memcpy(token, next, std::strlen(next) + 1);
+    return S_OK;
 }
 
 HRESULT RegistryScriptParser::EnterBlock(char* token, HKEY key)

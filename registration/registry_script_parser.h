@@ -48,7 +48,13 @@ private:
     HRESULT ProcessValueEntry(char* token, HKEY parent, bool registering, bool recovering,
                               bool deleteValue);
     HRESULT RegisterKeyEntry(char* token, HKEY parent, RegistryKey& current);
-    // `mayHaveBlock` is false for a "Delete" entry, whose block is refused.
+    // Register mode's "Delete" entry, its name in `token`: the entry is read
+    // to its end (a block after it is refused) before the key is removed, and
+    // `token` is left holding the token after it.
+    HRESULT DeleteKeyEntry(char* token, HKEY parent);
+    // `deleteKey` is false after "NoRemove". `mayHaveBlock` is false for a
+    // "Delete" entry: it names a key to remove, so a block after it is
+    // refused, as in register mode.
     HRESULT UnregisterKeyEntry(char* token, HKEY parent, bool recovering, bool deleteKey,
                                bool mayHaveBlock, RegistryKey& current);
     HRESULT EnterBlock(char* token, HKEY key);
@@ -57,7 +63,8 @@ private:
     const Registrar* registrar_;
     const char* cursor_ = nullptr;
     int depth_ = 0;
-    // The type and text of a value clause; never needed by two levels at once.
+    // The type and text of a value clause, or the rest of a "Delete" entry;
+    // never needed by two levels at once.
     char clause_[kTokenSize];
 };
 

@@ -194,11 +194,14 @@ TEST_F(NetVersionTest, InstallWithoutServicePackIsExaminedBelow)
     ExpectQuietly(L"4.8.3761.0;528040");
 }
 
-TEST_F(NetVersionTest, InstallZeroWithServicePackIsExaminedBelow)
+TEST_F(NetVersionTest, InstallOtherThanOneWithServicePackIsExaminedBelow)
 {
-    Key("v4", "9.9", 0, 1);
-    Key("v4\\Full", "4.8.03761", 1, -1, 528040);
-    ExpectQuietly(L"4.8.3761.0;528040");
+    for (int install : {0, 2}) {
+        SCOPED_TRACE(install);
+        Key("v4", "9.9", install, 1);
+        Key("v4\\Full", "4.8.03761", 1, -1, 528040);
+        ExpectQuietly(L"4.8.3761.0;528040");
+    }
 }
 
 TEST_F(NetVersionTest, SecondLevelNeedsInstallOne)

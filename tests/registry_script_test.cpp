@@ -1,16 +1,82 @@
 // The registration script interpreter against scratch registry roots.
 #include <windows.h>
 
+#include <cstdlib>
+#include <memory>
+#include <new>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "registration/registrar.h"
 #include "registration/registry_script_parser.h"
 #include "registration/script_vocabulary.h"
+#include "tests/support/denied_key_access.h"
+#include "tests/support/guarded_buffer.h"
 #include "tests/support/registry_snapshot.h"
 #include "tests/support/scratch_registry.h"
+
+namespace {
+
+// While one lives, every nothrow array allocation (the buffers the value
+// writers size for their conversions) ends where an inaccessible page
+// begins: writing one byte past the size asked for faults, where the heap's
+// rounding would hide it.
+class GuardedArrays {
+public:
+    GuardedArrays() { active = this; }
+    ~GuardedArrays() { active = nullptr; }
+    GuardedArrays(const GuardedArrays&) = delete;
+    GuardedArrays& operator=(const GuardedArrays&) = delete;
+
+    void* Allocate(std::size_t size)
+    {
+        buffers_.push_back(std::make_unique<GuardedBuffer>(size));
+        return buffers_.back()->Data();
+    }
+    bool Release(void* data)
+    {
+        for (auto it = buffers_.begin(); it != buffers_.end(); ++it) {
+            if ((*it)->Data() == data) {
+                buffers_.erase(it);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    static GuardedArrays* active;
+
+private:
+    std::vector<std::unique_ptr<GuardedBuffer>> buffers_;
+};
+
+GuardedArrays* GuardedArrays::active = nullptr;
+
+} // namespace
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+    if (GuardedArrays::active != nullptr && size != 0) {
+        return GuardedArrays::active->Allocate(size);
+    }
+    return std::malloc(size != 0 ? size : 1);
+}
+
+void operator delete[](void* data) noexcept
+{
+    if (GuardedArrays::active != nullptr && GuardedArrays::active->Release(data)) {
+        return;
+    }
+    std::free(data);
+}
+
+void operator delete[](void* data, std::size_t) noexcept
+{
+    operator delete[](data);
+}
 
 namespace {
 
@@ -226,20 +292,33 @@ TEST_F(ScriptTest, BinaryValuesAreByteExact)
     EXPECT_FALSE(Exists("L"));
 }
 
-TEST_F(ScriptTest, MultiStringValuesAreByteExact)
+TEST_F(ScriptTest, MultiStringValuesAreByteExactWithinTheirBuffers)
 {
-    ASSERT_EQ(S_OK, Run("HKCR { K { val M = m 'a\\0b\\0' val N = m 'a\\0b' val O = m 'x\\y' "
-                        "val E = m '' val F = m 'a\\0b\\0\\0' } }",
-                        kRegister));
-    DWORD type = 0;
-    EXPECT_EQ(std::string("a\0b\0\0", 5), Value("K", "M", &type));
-    EXPECT_EQ(static_cast<DWORD>(REG_MULTI_SZ), type);
-    // Without the closing "\0" the list still gets its terminating empty string.
-    EXPECT_EQ(std::string("a\0b\0\0", 5), Value("K", "N"));
-    EXPECT_EQ(std::string("x\\y\0\0", 5), Value("K", "O"));
-    EXPECT_EQ(std::string(1, '\0'), Value("K", "E"));
-    // A closing "\\0" written out ends the list as the added one would.
-    EXPECT_EQ(std::string("a\0b\0\0", 5), Value("K", "F"));
+    struct Case {
+        const char* text;
+        std::string stored;
+    };
+    const Case cases[] = {
+        {"a\\0b\\0", std::string("a\0b\0\0", 5)},
+        // Without the closing "\0" the list still gets its terminating empty
+        // string: the conversion's largest output for its length.
+        {"a\\0b", std::string("a\0b\0\0", 5)},
+        {"x\\y", std::string("x\\y\0\0", 5)},
+        {"", std::string(1, '\0')},
+        // A closing "\0" written out ends the list as the added one would.
+        {"a\\0b\\0\\0", std::string("a\0b\0\0", 5)},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.text);
+        {
+            GuardedArrays guarded;
+            ASSERT_EQ(S_OK, Run(std::string("HKCR { K { val M = m '") + test.text + "' } }",
+                                kRegister));
+        }
+        DWORD type = 0;
+        EXPECT_EQ(test.stored, Value("K", "M", &type));
+        EXPECT_EQ(static_cast<DWORD>(REG_MULTI_SZ), type);
+    }
 }
 
 TEST_F(ScriptTest, MultiStringWithAnEmptyStringInsideTheListIsRefused)
@@ -411,27 +490,55 @@ TEST_F(ScriptTest, AScriptErrorInsideAMissingKeysBlockIsNotPassedOver)
 }
 
 // A block has a key to belong to only after a key entry. After a value entry
-// or a "Delete" entry it is a script error in both modes, and no key that the
-// script does not name at that level is touched.
-TEST_F(ScriptTest, BlockAfterAValueOrDeleteEntryIsASyntaxError)
+// or a "Delete" entry it is a script error in both modes. So is a keyword
+// where "ForceRemove" or "Delete" expects the name of the key to remove:
+// register mode would remove a key of the keyword's name, unregister mode
+// would read the keyword. Either way nothing is removed, created or written,
+// neither the keys the entry names nor those its misread block names.
+TEST_F(ScriptTest, BlocksAndKeywordsOutOfPlaceAreScriptErrorsThatTouchNothing)
 {
     const char* const scripts[] = {
-        "HKCR { NoRemove TrvHold { val V = s 'x' { Victim } } }",
-        "HKCR { NoRemove TrvHold { NoRemove Sib NoRemove val V = s 'x' { Victim } } }",
-        "HKCR { NoRemove TrvHold { Delete Gone { Victim } } }",
-        "HKCR { NoRemove TrvHold { NoRemove Sib Delete Sib2 = s 'x' { Victim } } }",
+        "HKCR { NoRemove TrvHold { val Fresh = s 'x' { ForceRemove Victim } } }",
+        "HKCR { NoRemove TrvHold { NoRemove Sib NoRemove val Kept = s 'x' "
+        "{ ForceRemove Victim } } }",
+        "HKCR { NoRemove TrvHold { Delete Gone { ForceRemove Victim } } }",
+        "HKCR { NoRemove TrvHold { NoRemove Sib Delete Sib2 = s 'x' { ForceRemove Victim } } }",
+        "HKCR { NoRemove TrvHold { Delete NoRemove X { Y } } }",
+        "HKCR { NoRemove TrvHold { ForceRemove NoRemove Gone } }",
+        "HKCR { NoRemove TrvHold { ForceRemove val Kept = s 'x' } }",
+        "HKCR { NoRemove TrvHold { 'DELETE' 'delete' Gone } }",
+        "HKCR { NoRemove TrvHold { Delete ForceRemove Gone } }",
     };
+    // Every key an entry above could reach, including those named like keywords.
+    for (const char* path : {"Victim\\Child", "Sib", "Gone\\Inside", "NoRemove\\Inside",
+                             "val\\Inside", "Delete\\Inside", "ForceRemove\\Inside"}) {
+        CreateKeyPath(Classes(), std::string("TrvHold\\") + path);
+    }
+    SetString(Classes(), "TrvHold", "Kept", "x");
+    const std::set<std::string> before = Tree();
     for (const char* script : scripts) {
         for (bool mode : {kRegister, kUnregister}) {
-            RegDeleteTreeA(Classes(), "TrvHold");
-            CreateKeyPath(Classes(), "TrvHold\\Victim");
-            CreateKeyPath(Classes(), "TrvHold\\Sib");
-            const char* label = mode == kRegister ? "register: " : "unregister: ";
-            EXPECT_EQ(DISP_E_EXCEPTION, Run(script, mode)) << label << script;
-            EXPECT_TRUE(Exists("TrvHold\\Victim")) << label << script;
-            EXPECT_FALSE(Exists("TrvHold\\Sib\\Victim")) << label << script;
+            SCOPED_TRACE(std::string(mode == kRegister ? "register: " : "unregister: ") + script);
+            EXPECT_EQ(DISP_E_EXCEPTION, Run(script, mode));
+            const std::set<std::string> after = Tree();
+            EXPECT_TRUE(before == after) << DescribeDifference(before, after);
         }
     }
+}
+
+// A shared key that the account may read but not write (as HKCR\CLSID is
+// for a standard user) is opened for reading on the way to a key below it.
+TEST_F(ScriptTest, RegistrationPassesThroughANoRemoveKeyItMayOnlyRead)
+{
+    CreateKeyPath(Classes(), "Shared\\Own");
+    const std::string script = "HKCR { NoRemove Shared { Own { val V = s 'x' } } }";
+    {
+        DeniedKeyAccess readOnly(Classes(), "Shared", KEY_SET_VALUE | KEY_CREATE_SUB_KEY);
+        EXPECT_EQ(S_OK, Run(script, kRegister));
+        EXPECT_EQ(Text("x"), Value("Shared\\Own", "V"));
+        EXPECT_EQ(S_OK, Run(script, kUnregister));
+    }
+    EXPECT_EQ((std::set<std::string>{"Shared"}), Tree());
 }
 
 TEST_F(ScriptTest, PlainDeleteOfAKeyWithForeignSubkeysFails)
@@ -448,7 +555,7 @@ TEST_F(ScriptTest, PlainDeleteOfAKeyWithForeignSubkeysFails)
 
 // ---- Nesting ---------------------------------------------------------------
 
-TEST_F(ScriptTest, NestingUpToTheLimitWorks)
+TEST_F(ScriptTest, NestingUpToTheLimitWorksAndOneLevelMoreIsRefused)
 {
     std::string script = "HKCR { ";
     std::string close = "}";
@@ -464,6 +571,12 @@ TEST_F(ScriptTest, NestingUpToTheLimitWorks)
     EXPECT_TRUE(Exists(path));
     ASSERT_EQ(S_OK, Run(script + close, kUnregister));
     EXPECT_FALSE(Exists("N"));
+
+    // One level more is refused in both modes.
+    script += "N { ";
+    close += " }";
+    EXPECT_EQ(DISP_E_EXCEPTION, Run(script + close, kRegister));
+    EXPECT_EQ(DISP_E_EXCEPTION, Run(script + close, kUnregister));
 }
 
 TEST_F(ScriptTest, DeepNestingIsADefinedFailureNotACrash)

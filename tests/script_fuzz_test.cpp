@@ -4,6 +4,9 @@
 // keys. The interpreter must always return, touch nothing outside the scratch
 // roots, and never remove a protected key. TRIVELD_LONG_RUN=1 runs a million
 // cases (./build.sh fuzz); TRIVELD_SEED and TRIVELD_CASE replay one case.
+// Then scripts that follow the grammar must round-trip: what registers
+// unregisters, and a structural fault is refused by both modes (300 cases,
+// 50,000 in a long run; a failure prints its seed, case and script).
 #include <windows.h>
 
 #include <algorithm>
@@ -12,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <set>
 #include <string>
 #include <thread>
@@ -23,6 +27,7 @@
 #include "registration/registrar.h"
 #include "registration/registry_script_parser.h"
 #include "tests/support/fuzz_run.h"
+#include "tests/support/scratch_registry.h"
 #include "tests/support/guarded_text.h"
 #include "tests/support/handle_census.h"
 #include "tests/support/heap_census.h"
@@ -286,6 +291,251 @@ private:
 
     FuzzRandom& random_;
     const std::vector<std::string>& shipped_;
+};
+
+// ---- Scripts that follow the grammar, for round trips --------------------
+
+// A text as a script writes it, and as the registry stores or SnapshotTree
+// shows it.
+struct Spelling {
+    const char* token;
+    const char* name;
+};
+
+// Key names; no two alike without regard to case, and none a keyword.
+const Spelling kTripKeys[] = {
+    {"Alpha", "Alpha"},
+    {"beta", "beta"},
+    {"'Gamma Ray'", "Gamma Ray"},
+    {"'It''s'", "It's"},
+    {"{5B1E0C42-7A93-4D61-9E2F-3C8A0D4B7E15}", "{5B1E0C42-7A93-4D61-9E2F-3C8A0D4B7E15}"},
+    {"CLSID", "CLSID"},
+    {"'Software'", "Software"},
+    {"InprocServer32", "InprocServer32"},
+    {"'x=y'", "x=y"},
+    {"'100%%'", "100%"},
+    {"NoRemoveX", "NoRemoveX"},
+};
+const Spelling kTripValueNames[] = {
+    {"V", "V"}, {"'Two Words'", "Two Words"}, {"count", "count"}, {"'x\\y'", "x\\y"}, {"'='", "="},
+};
+// Value clauses after their "=".
+const Spelling kTripValues[] = {
+    {"s 'text'", "SZ text"},
+    {"S ''", "SZ "},
+    {"s 'It''s { } = %%'", "SZ It's { } = %"},
+    {"d '0'", "DWORD 0"},
+    {"D '4294967295'", "DWORD 4294967295"},
+    {"'d' '1603'", "DWORD 1603"},
+    {"b '0aFF'", "BINARY 0AFF"},
+    {"B ''", "BINARY "},
+    {"m 'a\\0b\\0'", "MULTI_SZ 6100620000"},
+    {"m 'a\\0b'", "MULTI_SZ 6100620000"},
+    {"M ''", "MULTI_SZ 00"},
+    {"m 'x\\y'", "MULTI_SZ 785C790000"},
+};
+const Spelling kTripRoots[] = {
+    {"HKCR", "HKCR"}, {"hkcr", "HKCR"}, {"HKEY_CLASSES_ROOT", "HKCR"},
+    {"HKLM", "HKLM"}, {"HKEY_LOCAL_MACHINE", "HKLM"},
+};
+// Entries whose structure is wrong: a block after a value or "Delete" entry,
+// a keyword where the name of the key to remove belongs, a key name that is
+// empty or holds a backslash, a value entry without "=", a block closed early.
+const char* const kFaultyEntries[] = {
+    "val F = s 'x' { Victim }",
+    "NoRemove val F = d '1' { Victim }",
+    "Delete F { Victim }",
+    "Delete F = s 'x' { Victim }",
+    "Delete NoRemove F { Victim }",
+    "ForceRemove NoRemove F",
+    "ForceRemove val F = s 'x'",
+    "Delete Delete F",
+    "'delete' 'FORCEREMOVE' F { }",
+    "'A\\B'",
+    "ForceRemove 'A\\B'",
+    "Delete ''",
+    "''",
+    "val F s 'x'",
+    "}",
+};
+
+std::string HexCode(HRESULT result)
+{
+    char text[16];
+    std::snprintf(text, sizeof(text), "%08lx", static_cast<unsigned long>(result));
+    return text;
+}
+
+// One generated script and what it must leave behind, every line as
+// SnapshotTree writes it behind its root's name: all it describes once
+// registered, and once unregistered again only the NoRemove keys with the
+// values NoRemove keeps in them. A script with a fault is refused by both modes.
+struct TripScript {
+    std::string text;
+    std::set<std::string> registered;
+    std::set<std::string> kept;
+    bool faulty = false;
+};
+
+class TripMaker {
+public:
+    explicit TripMaker(FuzzRandom& random) : random_(random) {}
+
+    TripScript Make()
+    {
+        script_.faulty = random_.Chance(25);
+        // A fault is one wrong entry, a wrong block opening, or a text that
+        // ends inside its last root block.
+        const bool cut = script_.faulty && random_.Chance(15);
+        faultPending_ = script_.faulty && !cut;
+        const size_t blocks = 1 + random_.Below(3);
+        for (size_t block = 0; block < blocks; ++block) {
+            const bool last = block + 1 == blocks;
+            const auto& root = random_.Pick(kTripRoots);
+            Word(root.token);
+            const bool badOpening = faultPending_ && random_.Chance(5);
+            faultPending_ = faultPending_ && !badOpening;
+            Word(badOpening ? "[" : "{");
+            const size_t opened = script_.text.size();
+            Entries(root.name, true, 0, last);
+            const size_t closing = script_.text.size();
+            Word("}");
+            if (last && cut) {
+                script_.text.resize(opened + random_.Below(closing - opened + 1));
+            }
+        }
+        return script_;
+    }
+
+private:
+    void Word(const char* word)
+    {
+        static const char* const kSeparators[] = {" ", " ", " ", "\t", "\r\n", "  "};
+        script_.text += word;
+        script_.text += random_.Pick(kSeparators);
+    }
+
+    // A name not used under `parent` yet, or null when all are taken.
+    template <size_t N>
+    const Spelling* FreshName(const Spelling (&pool)[N], const std::string& parent)
+    {
+        std::set<std::string>& used = used_[parent];
+        const size_t start = random_.Below(N);
+        for (size_t step = 0; step < N; ++step) {
+            const Spelling& candidate = pool[(start + step) % N];
+            if (used.insert(candidate.name).second) {
+                return &candidate;
+            }
+        }
+        return nullptr;
+    }
+
+    void Note(const std::string& line, bool kept)
+    {
+        script_.registered.insert(line);
+        if (kept) {
+            script_.kept.insert(line);
+        }
+    }
+
+    void ValueEntry(const std::string& parent, bool parentKept)
+    {
+        const auto* name = FreshName(kTripValueNames, parent + " : ");
+        if (name == nullptr) {
+            return;
+        }
+        const bool noRemove = random_.Chance(40);
+        if (noRemove) {
+            Word("NoRemove");
+        }
+        const auto& value = random_.Pick(kTripValues);
+        Word("val");
+        Word(name->token);
+        Word("=");
+        Word(value.token);
+        Note(parent + " : " + name->name + " = " + value.name, parentKept && noRemove);
+    }
+
+    // A key below a key that unregistering removes must go too: a kept key
+    // there would make the removal of its parent fail.
+    void KeyEntry(const std::string& parent, bool parentKept, int depth)
+    {
+        const auto* name = FreshName(kTripKeys, parent);
+        if (name == nullptr) {
+            return;
+        }
+        const std::string path = parent + "\\" + name->name;
+        enum Flag { kDelete, kForceRemove, kNone, kNoRemove };
+        const size_t flag = random_.Below(parentKept ? kNoRemove + 1 : kNoRemove);
+        if (flag == kDelete) {
+            Word("Delete");
+            Word(name->token);
+            if (random_.Chance(30)) {
+                Word("=");
+                Word(random_.Pick(kTripValues).token);
+            }
+            return;
+        }
+        const bool kept = flag == kNoRemove;
+        if (flag == kForceRemove) {
+            Word("ForceRemove");
+        } else if (kept) {
+            Word("NoRemove");
+        }
+        Word(name->token);
+        Note(path, kept);
+        if (random_.Chance(30)) {
+            const auto& value = random_.Pick(kTripValues);
+            Word("=");
+            Word(value.token);
+            Note(path + " : @ = " + value.name, kept);
+        }
+        if (depth < 4 && random_.Chance(45)) {
+            Word("{");
+            Entries(path, kept, depth + 1, false);
+            Word("}");
+        }
+    }
+
+    void Fault(int depth)
+    {
+        faultPending_ = false;
+        if (random_.Chance(10)) {
+            // Nested one level deeper than any script may go.
+            for (int level = depth; level < kMaxBlockDepth; ++level) {
+                Word("Deep {");
+            }
+            for (int level = depth; level < kMaxBlockDepth; ++level) {
+                Word("}");
+            }
+            return;
+        }
+        Word(random_.Pick(kFaultyEntries));
+    }
+
+    void Entries(const std::string& parent, bool parentKept, int depth, bool lastBlock)
+    {
+        const size_t count = random_.Below(depth == 0 ? 5 : 4);
+        for (size_t entry = 0; entry < count; ++entry) {
+            if (faultPending_ && random_.Chance(20)) {
+                Fault(depth);
+            }
+            if (depth > 0 && random_.Chance(30)) {
+                ValueEntry(parent, parentKept);
+            } else {
+                KeyEntry(parent, parentKept, depth);
+            }
+        }
+        if (faultPending_ && lastBlock) {
+            Fault(depth);
+        }
+    }
+
+    FuzzRandom& random_;
+    TripScript script_;
+    bool faultPending_ = false;
+    // Names in use per parent path (value names under "path : ").
+    std::map<std::string, std::set<std::string>> used_;
 };
 
 std::string MakeCase(uint64_t runSeed, size_t index, const std::vector<std::string>& shipped)
@@ -603,6 +853,60 @@ TEST_F(ScriptFuzz, EveryScriptReturnsAndStaysInsideTheScratchRoots)
     }
     PrintResults();
     EXPECT_EQ(0, failures);
+}
+
+// Scripts that follow the grammar, each from empty scratch roots: what
+// registers must unregister, leaving exactly the NoRemove keys with the
+// values NoRemove keeps; a script with a structural fault is refused by both
+// modes alike.
+TEST_F(ScriptFuzz, WhatRegistersUnregistersToItsNoRemoveKeys)
+{
+    RunCases("round trips", 300, 50000, [this](FuzzRandom& random) {
+        const TripScript script = TripMaker(random).Make();
+        ScratchRegistry scratch;
+        const auto tree = [&scratch] {
+            std::set<std::string> lines;
+            for (const auto& [root, name] : {std::make_pair(scratch.ClassesRoot(), "HKCR\\"),
+                                             std::make_pair(scratch.MachineRoot(), "HKLM\\")}) {
+                for (const std::string& line : SnapshotTree(root)) {
+                    lines.insert(name + line);
+                }
+            }
+            return lines;
+        };
+        HRESULT registered = S_OK;
+        HRESULT unregistered = S_OK;
+        std::set<std::string> afterRegistering;
+        if (script.faulty) {
+            // Unregistering first removes nothing, so that both modes meet the
+            // fault from empty roots: a registry failure cannot come first.
+            unregistered = Run(script.text.c_str(), false);
+            registered = Run(script.text.c_str(), true);
+        } else {
+            registered = Run(script.text.c_str(), true);
+            afterRegistering = tree();
+            unregistered = Run(script.text.c_str(), false);
+        }
+        const std::set<std::string> afterUnregistering = tree();
+
+        const std::string results = "registering gave " + HexCode(registered) +
+                                    ", unregistering " + HexCode(unregistered);
+        std::string failure;
+        if (script.faulty) {
+            if (registered != DISP_E_EXCEPTION || unregistered != DISP_E_EXCEPTION) {
+                failure = "a script with a structural fault: " + results;
+            }
+        } else if (registered != S_OK || unregistered != S_OK) {
+            failure = results;
+        } else if (afterRegistering != script.registered) {
+            failure = "registered:\n" + DescribeDifference(script.registered, afterRegistering);
+        } else if (afterUnregistering != script.kept) {
+            failure = "left after unregistering:\n" +
+                      DescribeDifference(script.kept, afterUnregistering);
+        }
+        return failure.empty() ? failure
+                               : failure + "\n  script: \"" + Escaped(script.text) + "\"";
+    });
 }
 
 } // namespace
