@@ -60,8 +60,8 @@ xml_attribute() {
 # below it in LISTING. Windows Installer makes every other key when it writes
 # what lies below, and removes it on uninstall once it is empty; a "*" row on
 # such a parent would delete its whole subtree, other products' entries with
-# it. Fails on a value that is not a string, a text XML cannot carry, or data
-# in which SCRATCH_ROOT is left over.
+# it. Fails on a value that is not a string, a text that XML or the package
+# cannot carry, or data in which SCRATCH_ROOT is left over.
 registry_entries() {
     local listing=$1 scratch_dll=$2 scratch_dir=$3 scratch_root=$4
     local key name data leftover
@@ -92,7 +92,7 @@ registry_entries() {
         data=${data//$'\x01'/"[#TriveldDll]"}
         data=${data//$'\x02'/"[INSTALLDIR]"}
         [[ ${data,,} != *"$leftover"* ]] || { echo "a scratch path is left in $key : $name" >&2; return 1; }
-        registry_row "$key" "$name" "$data"
+        registry_row "$key" "$name" "$data" || return 1
     done <"$listing"
 }
 
@@ -101,9 +101,12 @@ registry_entries() {
 xml_forbidden=$'[\x01-\x08\x0b\x0c\x0e-\x1f]'
 
 # registry_row KEY NAME VALUE: NAME and VALUE already formatted text, an
-# empty NAME the default value.
+# empty NAME the default value. wixl writes the package's texts in
+# Windows-1252 and silently empties a text it cannot convert.
 registry_row() {
     local key name_attribute=
+    iconv -f UTF-8 -t WINDOWS-1252 <<<"$1$2$3" >/dev/null 2>&1 ||
+        { echo "characters outside Windows-1252 in $1 : $2" >&2; return 1; }
     formatted_text key "${1#HKEY_CLASSES_ROOT\\}"
     [ -z "$2" ] || name_attribute=" Name=\"$(xml_attribute "$2")\""
     printf '<RegistryValue Root="HKCR" Key="%s"%s Type="string" Value="%s"/>\n' \
