@@ -80,6 +80,7 @@ registry_entries() {
         if [ "$name" = @ ]; then
             name=
         else
+            [[ $name == \"*\" ]] || { echo "not a quoted value name: $key : $name" >&2; return 1; }
             reg_text name "$name"
             # A lone + - or * with no value would name a key action.
             case $name in + | - | \*) name="[\\$name]" ;; *) formatted_text name "$name" ;; esac

@@ -121,6 +121,7 @@ package)
     wait $next || fail "2.0.1 package"
     [ -f "$msi" ] || fail "no $msi: name or version not taken from the DLL"
     [ -f "$next_msi" ] || fail "no $next_msi"
+    finished=$mode
     ;;
 lifecycle)
     fresh_prefix
@@ -174,6 +175,7 @@ lifecycle)
     expect_status $? "regsvr32" 0
     snapshot regsvr32
     same "package against regsvr32" installed regsvr32 "$installer_records"
+    finished=$mode
     ;;
 upgrade)
     fresh_prefix
@@ -201,10 +203,13 @@ upgrade)
     msiexec /x "$(windows_path "$next_msi")" /qn
     expect_status $? "uninstall 2.0.1" 0
     [ -z "$(arp_entries)" ] && [ ! -e "$installed" ] || fail "2.0.1 not removed"
+    finished=$mode
     ;;
 *)
     echo "usage: $0 SOURCE_DIR BUILD_DIR package|lifecycle|upgrade" >&2
     exit 2
     ;;
 esac
+# A shell error (a bad expansion) abandons the whole case, not the script.
+[ "${finished:-}" = "$mode" ] || fail "$mode: the test stopped before its end"
 exit $((failures > 0))
