@@ -4,7 +4,10 @@
 # the DLL is registered with the 32-bit regsvr32 in a scratch WoW64 prefix,
 # the 32-bit HKEY_CLASSES_ROOT is compared before and after, and every key and
 # value added becomes a registry entry of the package, with the scratch path
-# replaced by the installed one.
+# replaced by the installed one. With a certificate (installer/authenticode.sh)
+# the DLL is signed before it is registered and packaged, then the package.
+# OUTPUT_DIR also receives Triveld.dll, the DLL as packaged, and SHA256SUMS for
+# the two; these three files appear together at the end or not at all.
 # Usage: make_package.sh DLL OUTPUT_DIR [VERSION]
 # VERSION overrides the DLL's own (for the upgrade tests).
 set -euo pipefail
@@ -13,6 +16,7 @@ out=$(realpath -m "$2")
 here=$(dirname "$(realpath "$0")")
 source "$here/../cmake/wine_tools.sh"
 source "$here/registry_entries.sh"
+source "$here/authenticode.sh"
 work=$out/package-work
 prefix=$work/scratch-prefix
 mkdir -p "$work"
@@ -36,11 +40,18 @@ hash=$(printf 'Triveld ProductCode %s' "$version" | sha1sum)
 hash=${hash^^}
 product_code="${hash:0:8}-${hash:8:4}-5${hash:13:3}-A${hash:17:3}-${hash:20:12}"
 
+msi_name=$name-$version.msi
+rm -f "$out/SHA256SUMS" "$out/Triveld.dll" "$out/$msi_name"
+check_signing || fail "cannot sign; nothing was built"
+
 # A real registration in a fresh scratch prefix.
 WINEPREFIX=$prefix /usr/lib/wine/wineserver64 -k 2>/dev/null || true
 rm -rf "$prefix" "$work/scratch"
 mkdir -p "$work/scratch"
 cp "$dll" "$work/scratch/Triveld.dll"
+if signing_wanted; then
+    sign_file "$work/scratch/Triveld.dll" "$name" || fail "cannot sign $dll; nothing was built"
+fi
 scratch_root=$(windows_path "$work")
 scratch_dir="$scratch_root\\scratch\\"
 scratch_dll="${scratch_dir}Triveld.dll"
@@ -69,11 +80,17 @@ grep -q 'InprocServer32' "$work/added.txt" || fail "registration added no Inproc
     echo '</Include>'
 } >"$work/registry.wxi"
 
-msi=$out/$name-$version.msi
 # wixl finds sources relative to the working directory only; the scratch copy
-# is the DLL given.
-(cd "$work" && wixl -a x86 -I . -o "$msi" \
+# is the DLL given, signed when signing.
+(cd "$work" && wixl -a x86 -I . -o "$msi_name" \
     -D ProductName="$name" -D Manufacturer="$manufacturer" -D Description="$description" \
     -D Version="$version" -D ProductCode="$product_code" -D Dll=scratch/Triveld.dll \
     "$here/Triveld.wxs")
-echo "$msi"
+if signing_wanted; then
+    sign_file "$work/$msi_name" "$name" || fail "cannot sign $work/$msi_name; nothing was built"
+fi
+
+cp "$work/scratch/Triveld.dll" "$work/Triveld.dll"
+(cd "$work" && sha256sum Triveld.dll "$msi_name" >SHA256SUMS)
+mv -f "$work/Triveld.dll" "$work/$msi_name" "$work/SHA256SUMS" "$out/"
+echo "$out/$msi_name"

@@ -15,6 +15,7 @@ next_msi=$packages/next/Triveld-2.0.1.msi
 clsid='{5B1E0C42-7A93-4D61-9E2F-3C8A0D4B7E15}'
 typelib='HKCR\TypeLib\{A4D2F6B8-1C3E-4F57-8B9D-2E6A0C5F1B73}'
 prefix=$build_dir/installer-$mode-prefix
+signing=$build_dir/installer-signing
 installed="$prefix/drive_c/Program Files (x86)/Triveld/Triveld.dll"
 installed_windows='C:\Program Files (x86)\Triveld\Triveld.dll'
 
@@ -109,18 +110,78 @@ text_round_trip() {
     [ -z "$difference" ] || fail "text probe: installed differs from registered:"$'\n'"$difference"
 }
 
+# A test PKI in $signing: a root, a code-signing certificate in a PKCS#12 file
+# with its password file, and a time-stamping authority.
+make_test_pki() {
+    rm -rf "$signing"
+    mkdir -p "$signing"
+    (
+        cd "$signing" || exit 1
+        # issue NAME SUBJECT EXTENDED_KEY_USAGE: a key and a certificate from the root.
+        issue() {
+            openssl req -newkey rsa:2048 -nodes -keyout "$1.key" -subj "$2" -out "$1.csr" &&
+                openssl x509 -req -in "$1.csr" -CA root.pem -CAkey root.key -CAcreateserial -days 30 \
+                    -out "$1.pem" -extfile <(printf '%s\n' basicConstraints=CA:false \
+                        keyUsage=critical,digitalSignature "extendedKeyUsage=$3")
+        }
+        openssl req -x509 -newkey rsa:2048 -nodes -keyout root.key -out root.pem -days 30 \
+            -subj '/CN=Triveld Test Root' -addext basicConstraints=critical,CA:true \
+            -addext keyUsage=critical,keyCertSign &&
+            issue signer '/C=CH/O=Orvane Test/CN=Orvane Test' codeSigning &&
+            issue tsa '/CN=Triveld Test TSA' critical,timeStamping &&
+            printf 'test password\n' >password && printf 'wrong\n' >wrong &&
+            openssl pkcs12 -export -in signer.pem -inkey signer.key -certfile root.pem \
+                -passout file:password -out signer.pfx
+    ) >/dev/null 2>&1 || fail "test PKI"
+}
+# signed_package PFX PASSWORD_FILE OUTPUT_DIR: the product's package, signed and
+# time-stamped offline by the test time-stamping authority.
+signed_package() {
+    env TRIVELD_SIGN_PFX="$1" TRIVELD_SIGN_PASSWORD_FILE="$2" TRIVELD_SIGN_TSA_CERT="$signing/tsa.pem" \
+        TRIVELD_SIGN_TSA_KEY="$signing/tsa.key" "$source_dir/installer/make_package.sh" "$dll" "$3"
+}
+# Verifies FILE's signature and time stamp against the test root.
+verify_signature() {
+    local output
+    output=$(osslsigncode verify -CAfile "$signing/root.pem" -TSA-CAfile "$signing/root.pem" -in "$1" 2>&1) &&
+        grep -q '^Timestamp Server Signature verification: ok' <<<"$output"
+}
+
 case $mode in
 package)
     rm -rf "$packages"
-    "$source_dir/installer/make_package.sh" "$dll" "$packages" >/dev/null &
+    make_test_pki
+    # A wrong password or an unreadable PKCS#12 file stops before anything is built.
+    signed_package "$signing/signer.pfx" "$signing/wrong" "$packages/refused" >/dev/null 2>&1 &&
+        fail "signed with a wrong password"
+    signed_package "$signing/missing.pfx" "$signing/password" "$packages/refused" >/dev/null 2>&1 &&
+        fail "signed with a missing PKCS#12 file"
+    left=$(find "$packages/refused" -maxdepth 1 -type f)
+    [ -z "$left" ] || fail "a refused signing left $left"
+
+    signed_package "$signing/signer.pfx" "$signing/password" "$packages" >/dev/null &
     product=$!
-    "$source_dir/installer/make_package.sh" "$dll" "$packages/next" 2.0.1 >/dev/null &
+    "$source_dir/installer/make_package.sh" "$dll" "$packages/next" 2.0.1 >/dev/null \
+        2>"$signing/unsigned.txt" &
     next=$!
     text_round_trip
     wait $product || fail "package"
     wait $next || fail "2.0.1 package"
     [ -f "$msi" ] || fail "no $msi: name or version not taken from the DLL"
     [ -f "$next_msi" ] || fail "no $next_msi"
+
+    msiextract -C "$signing/extracted" "$msi" >/dev/null || fail "msiextract"
+    for file in "$packages/Triveld.dll" "$msi" "$(find "$signing/extracted" -name Triveld.dll)"; do
+        verify_signature "$file" || fail "no valid time-stamped signature on $file"
+    done
+    (cd "$packages" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS"
+    altered=$signing/altered.dll
+    cp "$packages/Triveld.dll" "$altered"
+    byte=$(od -An -tu1 -j4096 -N1 "$altered")
+    printf "$(printf '\\%03o' $((byte ^ 1)))" | dd of="$altered" bs=1 seek=4096 conv=notrunc 2>/dev/null
+    ! verify_signature "$altered" || fail "a DLL with one byte changed still verifies"
+    grep -q '^Not signed' "$signing/unsigned.txt" && ! verify_signature "$packages/next/Triveld.dll" ||
+        fail "the package without a certificate: signed, or not said so"
     finished=$mode
     ;;
 lifecycle)
@@ -139,7 +200,7 @@ lifecycle)
 
     msiexec /i "$(windows_path "$msi")" /qn /l*v "$(windows_path "$prefix-install.log")"
     expect_status $? "install" 0
-    cmp -s "$dll" "$installed" || fail "Triveld.dll not installed in Program Files (x86)"
+    cmp -s "$packages/Triveld.dll" "$installed" || fail "Triveld.dll not installed in Program Files (x86)"
     [ "$(arp_entries)" = "2.0.0 Orvane" ] || fail "Add/Remove Programs entry: '$(arp_entries)'"
     snapshot installed
     output=$(report)
@@ -170,7 +231,7 @@ lifecycle)
 
     # What the 32-bit regsvr32 registers for the same DLL at the same path.
     mkdir -p "$(dirname "$installed")"
-    cp "$dll" "$installed"
+    cp "$packages/Triveld.dll" "$installed"
     run 'C:\windows\syswow64\regsvr32.exe' /s "$installed_windows"
     expect_status $? "regsvr32" 0
     snapshot regsvr32
@@ -191,7 +252,7 @@ upgrade)
     msiexec /i "$(windows_path "$next_msi")" /qn
     expect_status $? "upgrade to 2.0.1" 0
     [ "$(arp_entries)" = "2.0.1 Orvane" ] || fail "entries after the upgrade: '$(arp_entries)'"
-    cmp -s "$dll" "$installed" || fail "Triveld.dll missing after the upgrade"
+    cmp -s "$packages/next/Triveld.dll" "$installed" || fail "Triveld.dll missing after the upgrade"
     snapshot upgraded
     same "upgrade" first upgraded "$installer_records"
 
