@@ -2,9 +2,10 @@
 # Builds OUTPUT_DIR/<ProductName>-<version>.msi from installer/Triveld.wxs for
 # the 32-bit DLL given. The registry data is what the DLL itself registers:
 # the DLL is registered with the 32-bit regsvr32 in a scratch WoW64 prefix,
-# the 32-bit HKEY_CLASSES_ROOT is compared before and after, and every key and
-# value added becomes a registry entry of the package, with the scratch path
-# replaced by the installed one. With a certificate (installer/authenticode.sh)
+# the 32-bit HKEY_CLASSES_ROOT is compared before and after, and every value
+# added, and every added key with nothing below it, becomes a registry entry of
+# the package (installer/registry_entries.sh), with the scratch path replaced
+# by the installed one. With a certificate (installer/authenticode.sh)
 # the DLL is signed before it is registered and packaged, then the package.
 # OUTPUT_DIR also receives Triveld.dll, the DLL as packaged, and SHA256SUMS for
 # the two; these three files appear together at the end or not at all.

@@ -3,7 +3,8 @@
 # fresh WoW64 prefix of its own. Usage:
 #   installer_test.sh SOURCE_DIR BUILD_DIR package|lifecycle|upgrade
 # "package" builds the packages the other two install: the product's own
-# version and a higher one for the upgrade.
+# version, signed with a test certificate, and a higher one for the upgrade,
+# unsigned; it also checks the signatures and the generator's text step.
 set -u
 source_dir=$1
 build_dir=$2
