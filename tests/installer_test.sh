@@ -162,8 +162,9 @@ package)
 
     signed_package "$signing/signer.pfx" "$signing/password" "$packages" >/dev/null &
     product=$!
-    "$source_dir/installer/make_package.sh" "$dll" "$packages/next" 2.0.1 >/dev/null \
-        2>"$signing/unsigned.txt" &
+    # Also in a locale whose collation is not C's.
+    LC_ALL=en_US.UTF-8 "$source_dir/installer/make_package.sh" "$dll" "$packages/next" 2.0.1 \
+        >/dev/null 2>"$signing/unsigned.txt" &
     next=$!
     text_round_trip
     wait $product || fail "package"
