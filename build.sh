@@ -9,7 +9,7 @@ x64_dir=$build_root/x86_64
 jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix mingw-w64-tools
-          wine wine64 libwine-dev googletest cmake ninja-build libc6:i386 wixl)
+          wine wine64 libwine-dev googletest cmake ninja-build libc6:i386 wixl msitools openssl)
 # Installed once i386 programs run: some of their packages run them on setup.
 packages_32bit=(wine32:i386)
 
@@ -24,6 +24,9 @@ say() { printf '==> %s\n' "$*"; }
 qemu=/usr/bin/qemu-i386-static
 qemu_minimum=1:8.1
 binfmt=/proc/sys/fs/binfmt_misc
+# The package test time-stamps its signatures offline (osslsigncode's
+# -TSA-certs), which bookworm's osslsigncode 2.5 cannot; bookworm-backports has 2.9.
+osslsigncode_minimum=2.9
 
 need_root() {
     if [ "$(id -u)" -ne 0 ]; then
@@ -56,16 +59,27 @@ runs_32bit() {
     /lib/ld-linux.so.2 --version >/dev/null 2>&1
 }
 
-qemu_current() {
+# backport_current PACKAGE MINIMUM: PACKAGE is installed in MINIMUM or later.
+backport_current() {
     local version
-    version=$(dpkg-query -W -f='${Version}' qemu-user-static 2>/dev/null) || return 1
-    dpkg --compare-versions "$version" ge "$qemu_minimum"
+    version=$(dpkg-query -W -f='${Version}' "$1" 2>/dev/null) || return 1
+    dpkg --compare-versions "$version" ge "$2"
+}
+
+qemu_current() {
+    backport_current qemu-user-static "$qemu_minimum"
 }
 
 install_qemu() {
-    qemu_current && return 0
-    need_root "qemu-user-static $qemu_minimum or later (bookworm-backports)"
-    say "installing qemu-user-static from bookworm-backports"
+    install_backport qemu-user-static "$qemu_minimum"
+}
+
+# install_backport PACKAGE MINIMUM: from bookworm-backports, unless installed
+# in MINIMUM or later.
+install_backport() {
+    backport_current "$1" "$2" && return 0
+    need_root "$1 $2 or later (bookworm-backports)"
+    say "installing $1 from bookworm-backports"
     local sources=/etc/apt/sources.list.d/bookworm-backports.sources
     if ! apt-cache policy | grep -q 'bookworm-backports'; then
         printf '%s\n' 'Types: deb' 'URIs: http://deb.debian.org/debian' \
@@ -74,7 +88,7 @@ install_qemu() {
         apt-get update -qq
     fi
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-        -t bookworm-backports qemu-user-static >/dev/null
+        -t bookworm-backports "$1" >/dev/null
 }
 
 # Registers qemu for i386 ELF programs. The F flag keeps the registered file
@@ -102,6 +116,7 @@ thirty_two_bit_programs() {
 
 deps() {
     debian_packages "${packages[@]}"
+    install_backport osslsigncode "$osslsigncode_minimum"
     thirty_two_bit_programs
     debian_packages "${packages_32bit[@]}"
     /usr/lib/wine/wine --version >/dev/null 2>&1 || { echo "Wine's 32-bit loader does not run" >&2; exit 1; }
@@ -243,6 +258,8 @@ package() {
     configure_and_build i686 "$i686_dir"
     say "packaging (registers the DLL in a scratch prefix first; about a minute)"
     "$root/installer/make_package.sh" "$i686_dir/Triveld.dll" "$build_root"
+    say "$build_root/SHA256SUMS:"
+    cat "$build_root/SHA256SUMS"
 }
 
 case "${1:-}" in

@@ -3,7 +3,8 @@
 # fresh WoW64 prefix of its own. Usage:
 #   installer_test.sh SOURCE_DIR BUILD_DIR package|lifecycle|upgrade
 # "package" builds the packages the other two install: the product's own
-# version and a higher one for the upgrade.
+# version, signed with a test certificate, and a higher one for the upgrade,
+# unsigned; it also checks the signatures and the generator's text step.
 set -u
 source_dir=$1
 build_dir=$2
@@ -13,13 +14,16 @@ dll=$build_dir/Triveld.dll
 msi=$packages/Triveld-2.0.0.msi
 next_msi=$packages/next/Triveld-2.0.1.msi
 clsid='{5B1E0C42-7A93-4D61-9E2F-3C8A0D4B7E15}'
+typelib='HKCR\TypeLib\{A4D2F6B8-1C3E-4F57-8B9D-2E6A0C5F1B73}'
 prefix=$build_dir/installer-$mode-prefix
+signing=$build_dir/installer-signing
 installed="$prefix/drive_c/Program Files (x86)/Triveld/Triveld.dll"
 installed_windows='C:\Program Files (x86)\Triveld\Triveld.dll'
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 source "$source_dir/cmake/wine_tools.sh"
+source "$source_dir/installer/registry_entries.sh"
 run() { in_prefix "$prefix" "$@"; }
 msiexec() { run 'C:\windows\syswow64\msiexec.exe' "$@"; }
 snapshot() { "$source_dir/installer/hkcr_snapshot.sh" "$prefix" "$prefix-$1.txt" || fail "snapshot $1"; }
@@ -55,26 +59,150 @@ fresh_prefix() {
     rm -rf "$prefix" "$prefix"-*.txt
     run cmd /c exit 0
 }
+reg32() { run 'C:\windows\syswow64\reg.exe' "$@" >/dev/null; }
+
+# The generator's text step on a key, names and values that the .reg form,
+# formatted text and XML each treat specially, the scratch paths below a
+# folder named with brackets and braces: registered with regedit, made into a
+# package and installed by msiexec, they must read back as registered, the
+# scratch paths as the installed ones.
+text_round_trip() {
+    local work=$build_dir/installer-text
+    local scratch_root='Z:\build\proj[2] {x} Ü'
+    local scratch="$scratch_root\\scratch\\" target='C:\Program Files (x86)\Triveld\'
+    rm -rf "$work"
+    mkdir -p "$work/scratch"
+    cp "$dll" "$work/scratch/Triveld.dll"
+    fresh_prefix
+    sed 's/$/\r/' "$source_dir/tests/fixtures/installer_text.reg" | iconv -f UTF-8 -t UTF-16 \
+        >"$work/text.reg"
+    run 'C:\windows\syswow64\regedit.exe' /s "$(windows_path "$work/text.reg")"
+    expect_status $? "regedit of the text probe" 0
+    snapshot registered
+    grep -F 'HKEY_CLASSES_ROOT\TriveldText' "$prefix-registered.txt" >"$work/registered.txt"
+    reg32 delete 'HKCR\TriveldText' /f
+    expect_status $? "deleting the text probe" 0
+    {
+        echo '<Include>'
+        registry_entries "$work/registered.txt" "${scratch}Triveld.dll" "$scratch" "$scratch_root"
+        echo '</Include>'
+    } >"$work/registry.wxi" || fail "text probe: no registry entries"
+    # Data the package cannot carry as registered stops the generator: a text
+    # outside Windows-1252 (wixl would empty it), a scratch path other than
+    # the DLL and its folder (in any case), data that is not a string.
+    for bad in '"\xce\xa9"' '"z:\\\\build\\\\PROJ[2] {x} \xc3\x9c\\\\other.dll"' 'dword:00000001'; do
+        printf 'HKEY_CLASSES_ROOT\\TriveldText\t"bad"\t%b\n' "$bad" >"$work/bad.txt"
+        ! registry_entries "$work/bad.txt" "${scratch}Triveld.dll" "$scratch" "$scratch_root" \
+            >/dev/null 2>&1 || fail "text probe: packaged $(cut -f3 "$work/bad.txt")"
+    done
+    (cd "$work" && wixl -a x86 -I . -o text.msi -D ProductName=Triveld -D Manufacturer=Orvane \
+        -D Description=text -D Version=2.0.0 -D ProductCode=E3A1D0C2-5B7F-4C1E-9A6D-2F8B4C0E7D15 \
+        -D Dll=scratch/Triveld.dll "$source_dir/installer/Triveld.wxs") || fail "text probe: wixl"
+    msiexec /i "$(windows_path "$work/text.msi")" /qn
+    expect_status $? "installing the text probe" 0
+    snapshot installed
+    # What was registered, the scratch paths (backslashes doubled, as in a
+    # .reg file) read as the installed ones.
+    local from=${scratch//\\/"\\\\"} to=${target//\\/"\\\\"} expected difference
+    expected=$(<"$work/registered.txt")
+    expected=${expected//"$from"/"$to"}
+    difference=$(diff <(printf '%s\n' "$expected") \
+        <(grep -F 'HKEY_CLASSES_ROOT\TriveldText' "$prefix-installed.txt"))
+    [ -z "$difference" ] || fail "text probe: installed differs from registered:"$'\n'"$difference"
+}
+
+# A test PKI in $signing: a root, a code-signing certificate in a PKCS#12 file
+# with its password file, and a time-stamping authority.
+make_test_pki() {
+    rm -rf "$signing"
+    mkdir -p "$signing"
+    (
+        cd "$signing" || exit 1
+        # issue NAME SUBJECT EXTENDED_KEY_USAGE: a key and a certificate from the root.
+        issue() {
+            openssl req -newkey rsa:2048 -nodes -keyout "$1.key" -subj "$2" -out "$1.csr" &&
+                openssl x509 -req -in "$1.csr" -CA root.pem -CAkey root.key -CAcreateserial -days 30 \
+                    -out "$1.pem" -extfile <(printf '%s\n' basicConstraints=CA:false \
+                        keyUsage=critical,digitalSignature "extendedKeyUsage=$3")
+        }
+        openssl req -x509 -newkey rsa:2048 -nodes -keyout root.key -out root.pem -days 30 \
+            -subj '/CN=Triveld Test Root' -addext basicConstraints=critical,CA:true \
+            -addext keyUsage=critical,keyCertSign &&
+            issue signer '/C=CH/O=Orvane Test/CN=Orvane Test' codeSigning &&
+            issue tsa '/CN=Triveld Test TSA' critical,timeStamping &&
+            printf 'test password\n' >password && printf 'wrong\n' >wrong &&
+            openssl pkcs12 -export -in signer.pem -inkey signer.key -certfile root.pem \
+                -passout file:password -out signer.pfx
+    ) >/dev/null 2>&1 || fail "test PKI"
+}
+# signed_package PFX PASSWORD_FILE OUTPUT_DIR: the product's package, signed and
+# time-stamped offline by the test time-stamping authority.
+signed_package() {
+    env TRIVELD_SIGN_PFX="$1" TRIVELD_SIGN_PASSWORD_FILE="$2" TRIVELD_SIGN_TSA_CERT="$signing/tsa.pem" \
+        TRIVELD_SIGN_TSA_KEY="$signing/tsa.key" "$source_dir/installer/make_package.sh" "$dll" "$3"
+}
+# Verifies FILE's signature and time stamp against the test root.
+verify_signature() {
+    local output
+    output=$(osslsigncode verify -CAfile "$signing/root.pem" -TSA-CAfile "$signing/root.pem" -in "$1" 2>&1) &&
+        grep -q '^Timestamp Server Signature verification: ok' <<<"$output"
+}
 
 case $mode in
 package)
     rm -rf "$packages"
-    "$source_dir/installer/make_package.sh" "$dll" "$packages" >/dev/null &
-    "$source_dir/installer/make_package.sh" "$dll" "$packages/next" 2.0.1 >/dev/null || fail "2.0.1 package"
-    wait $! || fail "package"
+    make_test_pki
+    # A wrong password or an unreadable PKCS#12 file stops before anything is built.
+    signed_package "$signing/signer.pfx" "$signing/wrong" "$packages/refused" >/dev/null 2>&1 &&
+        fail "signed with a wrong password"
+    signed_package "$signing/missing.pfx" "$signing/password" "$packages/refused" >/dev/null 2>&1 &&
+        fail "signed with a missing PKCS#12 file"
+    left=$(find "$packages/refused" -maxdepth 1 -type f)
+    [ -z "$left" ] || fail "a refused signing left $left"
+
+    signed_package "$signing/signer.pfx" "$signing/password" "$packages" >/dev/null &
+    product=$!
+    # Also in a locale whose collation is not C's.
+    LC_ALL=en_US.UTF-8 "$source_dir/installer/make_package.sh" "$dll" "$packages/next" 2.0.1 \
+        >/dev/null 2>"$signing/unsigned.txt" &
+    next=$!
+    text_round_trip
+    wait $product || fail "package"
+    wait $next || fail "2.0.1 package"
     [ -f "$msi" ] || fail "no $msi: name or version not taken from the DLL"
     [ -f "$next_msi" ] || fail "no $next_msi"
+
+    msiextract -C "$signing/extracted" "$msi" >/dev/null || fail "msiextract"
+    for file in "$packages/Triveld.dll" "$msi" "$(find "$signing/extracted" -name Triveld.dll)"; do
+        verify_signature "$file" || fail "no valid time-stamped signature on $file"
+    done
+    (cd "$packages" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS"
+    altered=$signing/altered.dll
+    cp "$packages/Triveld.dll" "$altered"
+    byte=$(od -An -tu1 -j4096 -N1 "$altered")
+    printf "$(printf '\\%03o' $((byte ^ 1)))" | dd of="$altered" bs=1 seek=4096 conv=notrunc 2>/dev/null
+    ! verify_signature "$altered" || fail "a DLL with one byte changed still verifies"
+    grep -q '^Not signed' "$signing/unsigned.txt" && ! verify_signature "$packages/next/Triveld.dll" ||
+        fail "the package without a certificate: signed, or not said so"
+    finished=$mode
     ;;
 lifecycle)
     fresh_prefix
     # Also the first run of the 32-bit cscript, which registers its own type library.
     report >/dev/null
     expect_status $? "report before installing" 1
+    # Registrations the package does not own: another version of the type
+    # library and the 64-bit one of this version. Uninstalling keeps them.
+    others=("$typelib\\1.0\\0\\win32" "$typelib\\2.0\\0\\win64")
+    for key in "${others[@]}"; do
+        reg32 add "$key" /ve /d 'C:\Other\Triveld.dll' /f
+        expect_status $? "adding $key" 0
+    done
     snapshot before
 
     msiexec /i "$(windows_path "$msi")" /qn /l*v "$(windows_path "$prefix-install.log")"
     expect_status $? "install" 0
-    cmp -s "$dll" "$installed" || fail "Triveld.dll not installed in Program Files (x86)"
+    cmp -s "$packages/Triveld.dll" "$installed" || fail "Triveld.dll not installed in Program Files (x86)"
     [ "$(arp_entries)" = "2.0.0 Orvane" ] || fail "Add/Remove Programs entry: '$(arp_entries)'"
     snapshot installed
     output=$(report)
@@ -94,6 +222,10 @@ lifecycle)
     expect_status $? "uninstall" 0
     [ ! -e "$(dirname "$installed")" ] || fail "Triveld.dll or its folder left after uninstalling"
     [ -z "$(arp_entries)" ] || fail "Add/Remove Programs entry left: $(arp_entries)"
+    for key in "${others[@]}"; do
+        run 'C:\windows\syswow64\reg.exe' query "$key" /ve | grep -qF 'C:\Other\Triveld.dll' ||
+            fail "uninstalling removed $key"
+    done
     snapshot removed
     # Windows Installer keeps its empty record containers, as on any Windows.
     same "uninstall" before removed \
@@ -101,11 +233,12 @@ lifecycle)
 
     # What the 32-bit regsvr32 registers for the same DLL at the same path.
     mkdir -p "$(dirname "$installed")"
-    cp "$dll" "$installed"
+    cp "$packages/Triveld.dll" "$installed"
     run 'C:\windows\syswow64\regsvr32.exe' /s "$installed_windows"
     expect_status $? "regsvr32" 0
     snapshot regsvr32
     same "package against regsvr32" installed regsvr32 "$installer_records"
+    finished=$mode
     ;;
 upgrade)
     fresh_prefix
@@ -121,7 +254,7 @@ upgrade)
     msiexec /i "$(windows_path "$next_msi")" /qn
     expect_status $? "upgrade to 2.0.1" 0
     [ "$(arp_entries)" = "2.0.1 Orvane" ] || fail "entries after the upgrade: '$(arp_entries)'"
-    cmp -s "$dll" "$installed" || fail "Triveld.dll missing after the upgrade"
+    cmp -s "$packages/next/Triveld.dll" "$installed" || fail "Triveld.dll missing after the upgrade"
     snapshot upgraded
     same "upgrade" first upgraded "$installer_records"
 
@@ -133,10 +266,13 @@ upgrade)
     msiexec /x "$(windows_path "$next_msi")" /qn
     expect_status $? "uninstall 2.0.1" 0
     [ -z "$(arp_entries)" ] && [ ! -e "$installed" ] || fail "2.0.1 not removed"
+    finished=$mode
     ;;
 *)
     echo "usage: $0 SOURCE_DIR BUILD_DIR package|lifecycle|upgrade" >&2
     exit 2
     ;;
 esac
+# A shell error (a bad expansion) abandons the whole case, not the script.
+[ "${finished:-}" = "$mode" ] || fail "$mode: the test stopped before its end"
 exit $((failures > 0))
