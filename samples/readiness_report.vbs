@@ -95,7 +95,7 @@ Sub ParseOptions()
 End Sub
 
 ' --- The component: these functions and Complain alone resume after an error
-' (and clear it: Wine keeps it set in the caller) ---
+' (and clear it, so that the caller does not see it) ---
 
 ' Creates the component into `info`; returns the error number (0: created).
 Function CreateComponent(info)
