@@ -15,7 +15,13 @@
 
 namespace {
 
-enum ExitCode { kReady = 0, kNotReady = 1, kNoComponent = 2, kUsageError = 3, kUnexpectedError = 4 };
+enum ExitCode {
+    kReady = 0,
+    kNotReady = 1,
+    kNoComponent = 2,
+    kUsageError = 3,
+    kUnexpectedError = 4
+};
 
 // A /minnet version. From 4.5 on Microsoft documents the minimum "Release"
 // value of each version: the four-part version cannot tell 4.8.1 (4.8.9032)
@@ -83,7 +89,8 @@ bool MeetsNet(const std::wstring& answer, const NetRequirement& required)
     if (required.release != 0) {
         return fields[4] >= required.release;
     }
-    return fields[0] > required.major || (fields[0] == required.major && fields[1] >= required.minor);
+    return fields[0] > required.major ||
+           (fields[0] == required.major && fields[1] >= required.minor);
 }
 
 bool StartsWithOption(const std::wstring& argument, const wchar_t* option, std::wstring& rest)
@@ -133,7 +140,8 @@ bool ParseOptions(int argc, wchar_t** argv, Policy& policy)
             std::fprintf(stderr, "unknown option '%ls'\n", argument.c_str());
         }
         if (!parsed) {
-            std::fprintf(stderr, "usage: readiness_report.exe [/minmemory:MIB] [/minnet:VERSION]\n");
+            std::fprintf(stderr,
+                         "usage: readiness_report.exe [/minmemory:MIB] [/minnet:VERSION]\n");
             return false;
         }
     }
@@ -215,7 +223,8 @@ int Report(IOrvWorkstationInfo* info, const Policy& policy)
     } else if (FAILED(statusResult) && SUCCEEDED(typeResult) && type > 0) {
         add(L"no viewer installation status");
     }
-    const bool hasNet = SUCCEEDED(netResult) && net.text != nullptr && std::wstring(net.text) != L"0.0.0.0;0";
+    const bool hasNet =
+        SUCCEEDED(netResult) && net.text != nullptr && std::wstring(net.text) != L"0.0.0.0;0";
     if (!hasNet) {
         add(L"no .NET Framework found");
     }

@@ -105,7 +105,8 @@ function readAnswers(info, writeBack) {
     // done only on request: when the flag is absent, writing creates it.
     if (writeBack && answers.DoNotUpgradeTo64.ok) {
         var flag = answers.DoNotUpgradeTo64.value;
-        answers.DoNotUpgradeTo64Write = ask(function () { info.DoNotUpgradeTo64 = flag; return flag; });
+        answers.DoNotUpgradeTo64Write =
+            ask(function () { info.DoNotUpgradeTo64 = flag; return flag; });
     }
     answers.NetVersion = ask(function () { return info.NetVersion; });
     answers.ViewerType = ask(function () { return info.ViewerType; });

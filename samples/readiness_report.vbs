@@ -166,8 +166,11 @@ Function MeetsNet(net)
 End Function
 
 Function NetRequirementText()
-    NetRequirementText = minNet
-    If Not IsEmpty(minNetRelease) Then NetRequirementText = minNet & " (release " & minNetRelease & ")"
+    If IsEmpty(minNetRelease) Then
+        NetRequirementText = minNet
+    Else
+        NetRequirementText = minNet & " (release " & minNetRelease & ")"
+    End If
 End Function
 
 Function Main()
@@ -232,7 +235,8 @@ Function Main()
     End If
     If Not IsEmpty(minNet) And hasNet Then
         If Not MeetsNet(net) Then
-            problems = problems & "; .NET Framework " & net & " is below the required " & NetRequirementText()
+            problems = problems & "; .NET Framework " & net & " is below the required " & _
+                       NetRequirementText()
         End If
     End If
     WScript.Echo ""

@@ -74,7 +74,8 @@ def check_verdict(exit_code, pattern, document):
 def check_encoder(document):
     errors = []
     lines = document.split("\n")
-    cases = [line.split("\t") for line in lines if line and line[0].isdigit() or line.startswith("\t")]
+    # A case line starts with its units, or with the tab for the empty string.
+    cases = [line.split("\t") for line in lines if line[:1].isdigit() or line[:1] == "\t"]
     if len(cases) != AWKWARD_STRINGS:
         errors.append("%d strings encoded, %d expected" % (len(cases), AWKWARD_STRINGS))
     for units, encoded in cases:

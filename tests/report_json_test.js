@@ -25,7 +25,8 @@ for (var i = 0; i < awkward.length; ++i) {
     WScript.Echo(units(awkward[i]) + "\t" + jsonText(awkward[i]));
 }
 // The encoder on a whole report's kinds of value.
-WScript.Echo("object\t" + jsonText({ n: -1, t: true, f: false, z: null, a: [0, "\u00e9", [ ]], o: { } }));
+var kinds = { n: -1, t: true, f: false, z: null, a: [0, "\u00e9", []], o: {} };
+WScript.Echo("object\t" + jsonText(kinds));
 
 // An error that escapes the report must end in exit 4, never in the host's 0.
 parseOptions = function () { throw new Error("injected"); };

@@ -88,7 +88,8 @@ report_run JScript /json /writeback
 check_json report "$js" <<<"$output" || fail "JScript /json: $output"
 
 # The report's own encoder on awkward strings, and its guard against errors.
-output=$(run "$cscript" //nologo "$(windows_path "$source_dir/tests/report_json_test.js")" "$js_report")
+encoder_test=$(windows_path "$source_dir/tests/report_json_test.js")
+output=$(run "$cscript" //nologo "$encoder_test" "$js_report")
 check_json encoder <<<"${output//$'\r'/}" || fail "the JScript report's JSON encoder"
 
 # Policy options: EXIT|OPTIONS|the one problem of a NOT READY verdict (ERE). The
