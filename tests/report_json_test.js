@@ -1,7 +1,8 @@
 // Loads samples/readiness_report.js (path: the first argument) without running
 // it and drives its own JSON encoder and error guard. Prints, for each awkward
-// string, its UTF-16 units and the encoder's text, tab-separated; then the
-// guard's exit code for an error that escapes the report; then "end". The
+// string, its UTF-16 units and the encoder's text, tab-separated; then an
+// object of every kind of value; then the guard's exit code for an error that
+// escapes the report; then "end". The
 // calling test checks the lines with Python's json module.
 var readinessReportAsLibrary = true;
 var reportSource = new ActiveXObject("Scripting.FileSystemObject")
