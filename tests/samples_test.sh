@@ -1,7 +1,8 @@
 #!/bin/bash
 # The three sample clients against the registered DLL on the example
 # workstation, in a prefix of their own, in the build's kind of process (the
-# i686 build: the 32-bit regsvr32 and cscript under WoW64). Usage:
+# i686 build: the 32-bit regsvr32 and cscript under WoW64): the table, the
+# JSON report, the policy options and the exit codes. Usage:
 #   samples_test.sh SOURCE_DIR BUILD_DIR ARCH
 set -u
 source_dir=$1
@@ -10,7 +11,7 @@ arch=$3
 prefix=$build_dir/samples-prefix
 source "$source_dir/cmake/wine_tools.sh"
 run() { in_prefix "$prefix" "$@"; }
-
+check_json() { python3 "$source_dir/tests/report_json_check.py" "$@"; }
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -23,8 +24,24 @@ expect() {
 
 regsvr32=$(wine_tool "$arch" regsvr32)
 cscript=$(wine_tool "$arch" cscript)
+js_report=$(windows_path "$source_dir/samples/readiness_report.js")
+vbs_report=$(windows_path "$source_dir/samples/readiness_report.vbs")
+exe_report=$(windows_path "$build_dir/samples/readiness_report.exe")
 provision_example "$prefix" "$arch" "$build_dir" || fail "regedit"
 run "$regsvr32" /s "$(windows_path "$build_dir/Triveld.dll")" || fail "regsvr32 exit code $?"
+
+# report_run CLIENT [OPTIONS...]: sets `output` (standard output) and `status`.
+report_run() {
+    local client=$1
+    shift
+    case $client in
+        JScript) output=$(run "$cscript" //nologo "$js_report" "$@") ;;
+        VBScript) output=$(run "$cscript" //nologo "$vbs_report" "$@") ;;
+        C++) output=$(run "$exe_report" "$@") ;;
+    esac
+    status=$?
+    output=${output//$'\r'/}
+}
 
 memory_bytes=$(( $(awk '/^MemTotal:/{print $2}' /proc/meminfo) * 1024 ))
 if [ "$arch" = i686 ] && grep -qx enabled /proc/sys/fs/binfmt_misc/qemu-i386 2>/dev/null; then
@@ -45,36 +62,75 @@ check_report() {
     expect "$output" "ViewerType" "S_OK +2 \\(Velmar Distributed Lite\\)" "$client"
     expect "$output" "ViewerVersion" "S_OK +10\\.2\\.0\\.1537$" "$client"
     expect "$output" "GetLastClientInstallStatus\\(2\\)" "S_OK +0$" "$client"
+    grep -q "^Verdict: READY - Velmar Distributed Lite 10.2.0.1537" <<<"$output" ||
+        fail "$client verdict"
 }
 
-js=$(run "$cscript" //nologo "$(windows_path "$source_dir/samples/readiness_report.js")" /writeback)
-status=$?
-js=${js//$'\r'/}
+report_run JScript /writeback
+js=$output
 [ $status -eq 0 ] || fail "readiness_report.js exit code $status"
 check_report "$js" "JScript"
 expect "$js" "DoNotUpgradeTo64 \\(write back\\)" "S_OK +written" "JScript"
-grep -q "^Verdict: READY - Velmar Distributed Lite 10.2.0.1537" <<<"$js" || fail "JScript verdict"
 
-vbs=$(run "$cscript" //nologo "$(windows_path "$source_dir/samples/readiness_report.vbs")")
-status=$?
-vbs=${vbs//$'\r'/}
+report_run VBScript
+vbs=$output
 [ $status -eq 0 ] || fail "readiness_report.vbs exit code $status"
 check_report "$vbs" "VBScript"
-grep -q "^Verdict: READY - Velmar Distributed Lite 10.2.0.1537" <<<"$vbs" || fail "VBScript verdict"
 
-cpp=$(run "$(windows_path "$build_dir/samples/readiness_report.exe")")
-status=$?
-cpp=${cpp//$'\r'/}
+report_run C++
+cpp=$output
 [ $status -eq 0 ] || fail "readiness_report.exe exit code $status"
 check_report "$cpp" "C++"
-grep -q "^Verdict: READY - Velmar Distributed Lite 10.2.0.1537" <<<"$cpp" || fail "C++ verdict"
 
-# Without registration every client says so and exits 1.
+# The JSON report parses, and its values are the table's.
+report_run JScript /json /writeback
+[ $status -eq 0 ] || fail "readiness_report.js /json exit code $status"
+check_json report "$js" <<<"$output" || fail "JScript /json: $output"
+
+# The report's own encoder on awkward strings, and its guard against errors.
+encoder_test=$(windows_path "$source_dir/tests/report_json_test.js")
+output=$(run "$cscript" //nologo "$encoder_test" "$js_report")
+check_json encoder <<<"${output//$'\r'/}" || fail "the JScript report's JSON encoder"
+
+# Policy options: EXIT|OPTIONS|the one problem of a NOT READY verdict (ERE). The
+# example workstation has .NET 4.8, release 528040: 4.8 is met exactly.
+above=$((memory + 1))
+policy_cases=(
+    "0|/minmemory:$memory /minnet:4.8|"
+    "1|/minmemory:$above|physical memory $memory MiB is below the required $above MiB"
+    "1|/minnet:4.8.1|\\.NET Framework 4\\.8\\.3761\\.0;528040 is below the required 4\\.8\\.1 \\(release 533320\\)"
+    "0|/minnet:4.7.2|"
+    "0|/minnet:3.5|"
+    "3|/minmemory:abc|"
+    "3|/minnet:4.9|"
+)
+for client in JScript VBScript C++; do
+    for policy_case in "${policy_cases[@]}"; do
+        IFS='|' read -r expected options pattern <<<"$policy_case"
+        read -ra arguments <<<"$options"
+        [ "$client" = JScript ] && arguments+=(/json)
+        report_run "$client" "${arguments[@]}"
+        label="$client ${arguments[*]}"
+        if [ "$status" -ne "$expected" ]; then
+            fail "$label: exit code $status, expected $expected: $output"
+        elif [ "$expected" -eq 3 ]; then
+            continue
+        elif [ "$client" = JScript ]; then
+            check_json verdict "$expected" "$pattern" <<<"$output" || fail "$label"
+        elif [ "$expected" -eq 0 ]; then
+            grep -q "^Verdict: READY - " <<<"$output" || fail "$label: $output"
+        else
+            grep -Eq "^Verdict: NOT READY - $pattern\$" <<<"$output" || fail "$label: $output"
+        fi
+    done
+done
+
+# Without registration every client says so and exits 2.
 run "$regsvr32" /s /u "$(windows_path "$build_dir/Triveld.dll")" || fail "regsvr32 /u exit code $?"
-run "$cscript" //nologo "$(windows_path "$source_dir/samples/readiness_report.js")" >/dev/null
-[ $? -eq 1 ] || fail "JScript exit code without registration"
-run "$(windows_path "$build_dir/samples/readiness_report.exe")" >/dev/null
-[ $? -eq 1 ] || fail "C++ client exit code without registration"
+for client in JScript VBScript C++; do
+    report_run "$client"
+    [ $status -eq 2 ] || fail "$client exit code without registration: $status: $output"
+done
 
 if [ $failures -ne 0 ]; then
     printf '%s\n' "--- JScript" "$js" "--- VBScript" "$vbs" "--- C++" "$cpp"
