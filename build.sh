@@ -18,8 +18,8 @@ packages_32bit=(wine32:i386)
 say() { printf '==> %s\n' "$*"; }
 
 # The 32-bit product runs in 32-bit Wine processes: Debian's wine32 (i386) beside
-# wine64, as on 64-bit Windows. Where the kernel runs no 32-bit code (this
-# project's machines run 64-bit user code only), the i386 programs run under
+# wine64, as on 64-bit Windows. Where the kernel runs no 32-bit code (some of
+# this project's machines run 64-bit user code only), the i386 programs run under
 # qemu's user-mode CPU emulation, registered with binfmt_misc. qemu before 8.1
 # ignores MAP_FIXED_NOREPLACE, which makes every 32-bit Wine process probe its
 # address space for about 50 s; bookworm-backports has qemu 10.
