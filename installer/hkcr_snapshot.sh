@@ -1,7 +1,9 @@
 #!/bin/bash
 # Writes the 32-bit view of HKEY_CLASSES_ROOT in PREFIX, as the 32-bit reg.exe
-# exports it, to OUTPUT: one sorted line per key ("KEY") and per value
-# ("KEY<tab>NAME<tab>DATA", DATA as written in a .reg file, "@" the default value).
+# exports it, to OUTPUT: one line per key ("KEY") and per value
+# ("KEY<tab>NAME<tab>DATA"), sorted in the C collation. NAME and DATA are as a
+# .reg file writes them: @ the default value, a named value in quotes (so that
+# a value named "@" stays apart from it).
 # Usage: hkcr_snapshot.sh PREFIX OUTPUT
 set -euo pipefail
 prefix=$1
@@ -18,7 +20,7 @@ iconv -f UTF-16 -t UTF-8 "$export_file" | tr -d '\r' | awk '
     /^@=/ { print key "\t@\t" substr($0, 3); next }
     /^"/ {
         if (match($0, /^"([^"\\]|\\.)*"=/)) {
-            print key "\t" substr($0, 2, RLENGTH - 3) "\t" substr($0, RLENGTH + 1)
+            print key "\t" substr($0, 1, RLENGTH - 1) "\t" substr($0, RLENGTH + 1)
             next
         }
     }

@@ -13,6 +13,7 @@ dll=$build_dir/Triveld.dll
 msi=$packages/Triveld-2.0.0.msi
 next_msi=$packages/next/Triveld-2.0.1.msi
 clsid='{5B1E0C42-7A93-4D61-9E2F-3C8A0D4B7E15}'
+typelib='HKCR\TypeLib\{A4D2F6B8-1C3E-4F57-8B9D-2E6A0C5F1B73}'
 prefix=$build_dir/installer-$mode-prefix
 installed="$prefix/drive_c/Program Files (x86)/Triveld/Triveld.dll"
 installed_windows='C:\Program Files (x86)\Triveld\Triveld.dll'
@@ -20,6 +21,7 @@ installed_windows='C:\Program Files (x86)\Triveld\Triveld.dll'
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 source "$source_dir/cmake/wine_tools.sh"
+source "$source_dir/installer/registry_entries.sh"
 run() { in_prefix "$prefix" "$@"; }
 msiexec() { run 'C:\windows\syswow64\msiexec.exe' "$@"; }
 snapshot() { "$source_dir/installer/hkcr_snapshot.sh" "$prefix" "$prefix-$1.txt" || fail "snapshot $1"; }
@@ -55,13 +57,68 @@ fresh_prefix() {
     rm -rf "$prefix" "$prefix"-*.txt
     run cmd /c exit 0
 }
+reg32() { run 'C:\windows\syswow64\reg.exe' "$@" >/dev/null; }
+
+# The generator's text step on a key, names and values that the .reg form,
+# formatted text and XML each treat specially, the scratch paths below a
+# folder named with brackets and braces: registered with regedit, made into a
+# package and installed by msiexec, they must read back as registered, the
+# scratch paths as the installed ones.
+text_round_trip() {
+    local work=$build_dir/installer-text
+    local scratch_root='Z:\build\proj[2] {x} Ü'
+    local scratch="$scratch_root\\scratch\\" target='C:\Program Files (x86)\Triveld\'
+    rm -rf "$work"
+    mkdir -p "$work/scratch"
+    cp "$dll" "$work/scratch/Triveld.dll"
+    fresh_prefix
+    sed 's/$/\r/' "$source_dir/tests/fixtures/installer_text.reg" | iconv -f UTF-8 -t UTF-16 \
+        >"$work/text.reg"
+    run 'C:\windows\syswow64\regedit.exe' /s "$(windows_path "$work/text.reg")"
+    expect_status $? "regedit of the text probe" 0
+    snapshot registered
+    grep -F 'HKEY_CLASSES_ROOT\TriveldText' "$prefix-registered.txt" >"$work/registered.txt"
+    reg32 delete 'HKCR\TriveldText' /f
+    expect_status $? "deleting the text probe" 0
+    {
+        echo '<Include>'
+        registry_entries "$work/registered.txt" "${scratch}Triveld.dll" "$scratch" "$scratch_root"
+        echo '</Include>'
+    } >"$work/registry.wxi" || fail "text probe: no registry entries"
+    # Data the package cannot carry as registered stops the generator: a text
+    # outside Windows-1252 (wixl would empty it), a scratch path other than
+    # the DLL and its folder (in any case), data that is not a string.
+    for bad in '"\xce\xa9"' '"z:\\\\build\\\\PROJ[2] {x} \xc3\x9c\\\\other.dll"' 'dword:00000001'; do
+        printf 'HKEY_CLASSES_ROOT\\TriveldText\t"bad"\t%b\n' "$bad" >"$work/bad.txt"
+        ! registry_entries "$work/bad.txt" "${scratch}Triveld.dll" "$scratch" "$scratch_root" \
+            >/dev/null 2>&1 || fail "text probe: packaged $(cut -f3 "$work/bad.txt")"
+    done
+    (cd "$work" && wixl -a x86 -I . -o text.msi -D ProductName=Triveld -D Manufacturer=Orvane \
+        -D Description=text -D Version=2.0.0 -D ProductCode=E3A1D0C2-5B7F-4C1E-9A6D-2F8B4C0E7D15 \
+        -D Dll=scratch/Triveld.dll "$source_dir/installer/Triveld.wxs") || fail "text probe: wixl"
+    msiexec /i "$(windows_path "$work/text.msi")" /qn
+    expect_status $? "installing the text probe" 0
+    snapshot installed
+    # What was registered, the scratch paths (backslashes doubled, as in a
+    # .reg file) read as the installed ones.
+    local from=${scratch//\\/"\\\\"} to=${target//\\/"\\\\"} expected difference
+    expected=$(<"$work/registered.txt")
+    expected=${expected//"$from"/"$to"}
+    difference=$(diff <(printf '%s\n' "$expected") \
+        <(grep -F 'HKEY_CLASSES_ROOT\TriveldText' "$prefix-installed.txt"))
+    [ -z "$difference" ] || fail "text probe: installed differs from registered:"$'\n'"$difference"
+}
 
 case $mode in
 package)
     rm -rf "$packages"
     "$source_dir/installer/make_package.sh" "$dll" "$packages" >/dev/null &
-    "$source_dir/installer/make_package.sh" "$dll" "$packages/next" 2.0.1 >/dev/null || fail "2.0.1 package"
-    wait $! || fail "package"
+    product=$!
+    "$source_dir/installer/make_package.sh" "$dll" "$packages/next" 2.0.1 >/dev/null &
+    next=$!
+    text_round_trip
+    wait $product || fail "package"
+    wait $next || fail "2.0.1 package"
     [ -f "$msi" ] || fail "no $msi: name or version not taken from the DLL"
     [ -f "$next_msi" ] || fail "no $next_msi"
     ;;
@@ -70,6 +127,13 @@ lifecycle)
     # Also the first run of the 32-bit cscript, which registers its own type library.
     report >/dev/null
     expect_status $? "report before installing" 1
+    # Registrations the package does not own: another version of the type
+    # library and the 64-bit one of this version. Uninstalling keeps them.
+    others=("$typelib\\1.0\\0\\win32" "$typelib\\2.0\\0\\win64")
+    for key in "${others[@]}"; do
+        reg32 add "$key" /ve /d 'C:\Other\Triveld.dll' /f
+        expect_status $? "adding $key" 0
+    done
     snapshot before
 
     msiexec /i "$(windows_path "$msi")" /qn /l*v "$(windows_path "$prefix-install.log")"
@@ -94,6 +158,10 @@ lifecycle)
     expect_status $? "uninstall" 0
     [ ! -e "$(dirname "$installed")" ] || fail "Triveld.dll or its folder left after uninstalling"
     [ -z "$(arp_entries)" ] || fail "Add/Remove Programs entry left: $(arp_entries)"
+    for key in "${others[@]}"; do
+        run 'C:\windows\syswow64\reg.exe' query "$key" /ve | grep -qF 'C:\Other\Triveld.dll' ||
+            fail "uninstalling removed $key"
+    done
     snapshot removed
     # Windows Installer keeps its empty record containers, as on any Windows.
     same "uninstall" before removed \
