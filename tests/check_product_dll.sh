@@ -38,7 +38,9 @@ pe=$(u32 60)
 optional=$((pe + 24))
 characteristics=$(u16 $((pe + 22)))
 dll_characteristics=$(u16 $((optional + 70)))
-flag() { (( dll_characteristics & $1 )) || fail "DllCharacteristics ($dll_characteristics) lacks $2"; }
+flag() {
+    (( dll_characteristics & $1 )) || fail "DllCharacteristics $(printf 0x%04x "$dll_characteristics") lacks $2"
+}
 flag 0x0040 DYNAMIC_BASE
 flag 0x0100 NX_COMPAT
 flag 0x0400 NO_SEH
