@@ -9,7 +9,8 @@ x64_dir=$build_root/x86_64
 jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix mingw-w64-tools
-          wine wine64 libwine-dev googletest cmake ninja-build libc6:i386 wixl msitools openssl)
+          wine wine64 libwine-dev googletest cmake ninja-build libc6:i386 wixl msitools openssl
+          locales-all)
 # The samples test reads the report's JSON with Python's own parser.
 packages+=(python3)
 # Installed once i386 programs run: some of their packages run them on setup.

@@ -14,18 +14,25 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 wine=/usr/lib/wine/wine64
 server=/usr/lib/wine/wineserver64
 
+# A prefix without Wine's 32-bit half (C:\windows\syswow64) stays so: Wine does
+# not add it later. The prefix is never deleted here, since a test's later
+# steps need what its earlier ones left in it.
+no_32bit_half() {
+    echo "wine_run: $1; ./build.sh deps (as root) installs Wine's 32-bit half (wine32:i386)" >&2
+    exit 1
+}
+
 mkdir -p "$(dirname "$prefix")"
 {
     flock 9
-    # A prefix made before Wine's 32-bit half was installed stays 64-bit only.
-    if [ -f "$prefix/system.reg" ] && [ ! -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
-        "$server" -k 2>/dev/null
-        rm -rf "$prefix"
-    fi
     if [ ! -f "$prefix/system.reg" ]; then
+        /usr/lib/wine/wine --version >/dev/null 2>&1 ||
+            no_32bit_half "Wine's 32-bit loader does not run, so $prefix is not made"
         "$wine" wineboot --init </dev/null >/dev/null 2>&1
         "$server" -w
     fi
+    [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ] ||
+        no_32bit_half "$prefix has no 32-bit half: delete it once Wine's is installed"
     # A second server for the same prefix exits at once, so starting one is cheap.
     setsid "$server" -p30 </dev/null >/dev/null 2>&1 9>&- &
     # The first program after a server start launches Wine's services, which

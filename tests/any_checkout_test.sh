@@ -1,0 +1,43 @@
+#!/bin/bash
+# The product built and packaged from a copy of the sources below a folder whose
+# name has a space, an apostrophe, brackets and a non-ASCII letter, under a
+# UTF-8 locale other than C: the DLL must be byte for byte the main build's,
+# and the package's InprocServer32 must name the installed file.
+# Usage: any_checkout_test.sh SOURCE_DIR BUILD_DIR (the main i686 build)
+set -u
+shopt -s dotglob
+source_dir=$1
+build_dir=$2
+locale=en_US.UTF-8
+root=$build_dir/any-checkout
+checkout="$root/Ü ber's [x]/triveld"
+copy_build=$checkout/build/i686
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+stop() { echo "FAIL: $*"; exit 1; }
+
+locale -a | grep -qix 'en_US.utf8' || stop "no locale $locale: ./build.sh deps installs locales-all"
+export LC_ALL=$locale
+
+rm -rf "$root"
+mkdir -p "$checkout"
+for entry in "$source_dir"/*; do
+    case ${entry##*/} in build | .git) continue ;; esac
+    cp -a "$entry" "$checkout/" || stop "copying $entry"
+done
+
+cmake -S "$checkout" -B "$copy_build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$checkout/cmake/toolchain-i686.cmake" >/dev/null || stop "configure"
+cmake --build "$copy_build" --target Triveld -j "$(nproc)" >/dev/null || stop "build"
+cmp "$build_dir/Triveld.dll" "$copy_build/Triveld.dll" ||
+    fail "the DLL differs from $build_dir/Triveld.dll"
+
+output=$("$checkout/installer/make_package.sh" "$copy_build/Triveld.dll" "$checkout/build") ||
+    stop "make_package.sh"
+msi=$(tail -1 <<<"$output")
+# Registry table rows: Registry, Root, Key, Name, Value, Component_.
+inproc=$(msiinfo export "$msi" Registry | tr -d '\r' |
+    awk -F'\t' '$3 ~ /\\InprocServer32$/ && $4 == "" { print $5 }')
+[ "$inproc" = '[#TriveldDll]' ] || fail "InprocServer32 default value in the package: '$inproc'"
+exit $((failures > 0))
