@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Authenticode signatures (SHA-256, osslsigncode) on the package's files;
 # sourced by make_package.sh. The certificate comes from the environment:
 #   TRIVELD_SIGN_PFX            PKCS#12 file: the code-signing certificate, its

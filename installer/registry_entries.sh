@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Turns registry data, as hkcr_snapshot.sh lists it, into the <RegistryValue>
 # entries of a wixl package; sourced by make_package.sh and the installer test.
 # Windows Installer reads the Registry table's Key, Name and Value columns as
@@ -9,7 +10,7 @@
 # reg_text VARIABLE QUOTED: sets VARIABLE to the text of a string or value
 # name that a .reg file writes as QUOTED ("a\\b\"c\n").
 reg_text() {
-    local quoted=$2 text= c
+    local quoted=$2 text='' c
     quoted=${quoted:1:${#quoted}-2}
     while [[ $quoted == *\\* ]]; do
         text+=${quoted%%\\*}
@@ -32,7 +33,7 @@ reg_text() {
 # Results go through variables: a command substitution drops trailing line
 # breaks.
 formatted_text() {
-    local text=$2 escaped= special='[]' c i
+    local text=$2 escaped='' special='[]' c i
     [[ $text == *[][$'\x01\x02']* ]] && special='[]{}'
     for ((i = 0; i < ${#text}; i++)); do
         c=${text:i:1}
