@@ -69,14 +69,6 @@ backport_current() {
     dpkg --compare-versions "$version" ge "$2"
 }
 
-qemu_current() {
-    backport_current qemu-user-static "$qemu_minimum"
-}
-
-install_qemu() {
-    install_backport qemu-user-static "$qemu_minimum"
-}
-
 # install_backport PACKAGE MINIMUM: from bookworm-backports, unless installed
 # in MINIMUM or later.
 install_backport() {
@@ -95,7 +87,7 @@ install_backport() {
 }
 
 # Registers qemu for i386 ELF programs. The F flag keeps the registered file
-# open, so a qemu that install_qemu upgraded counts only once registered anew.
+# open, so a qemu that deps upgraded counts only once registered anew.
 register_qemu() {
     [ -f "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
     [ -e "$binfmt/qemu-i386" ] && echo -1 >"$binfmt/qemu-i386"
@@ -108,8 +100,8 @@ thirty_two_bit_programs() {
     # A kernel that runs 32-bit programs itself needs no emulation.
     [ ! -e "$binfmt/qemu-i386" ] && runs_32bit && return 0
     local fresh=0
-    qemu_current || fresh=1
-    install_qemu
+    backport_current qemu-user-static "$qemu_minimum" || fresh=1
+    install_backport qemu-user-static "$qemu_minimum"
     if [ $fresh -eq 1 ] || [ ! -e "$binfmt/qemu-i386" ]; then
         need_root "qemu registered with binfmt_misc for i386 programs"
         register_qemu
