@@ -163,8 +163,10 @@ def build_package(work, arch, name, variables, includes, signer):
     msi = folder / name
     defines = [part for key, value in dict(variables, Arch=arch).items()
                for part in ("-D", f"{key}={value}")]
-    # wixl finds sources relative to the working directory only.
-    result = child_processes.run(["wixl", "-a", arch, "-I", folder, "-o", msi, *defines, HERE / "Triveld.wxs"], cwd=work)
+    # wixl finds sources relative to the working directory only, and stops
+    # on an include folder named with non-ASCII letters: both relative.
+    result = child_processes.run(["wixl", "-a", arch, "-I", folder.name, "-o", msi.relative_to(work),
+                                  *defines, HERE / "Triveld.wxs"], cwd=work)
     if result.returncode != 0:
         fail(f"wixl failed on {name}:\n{result.stderr.strip()}")
     # wixl leaves the database at code page 0 (ignoring Codepage) with its
@@ -221,6 +223,7 @@ def make(out, inputs, version, work):
 
     variables = {"ProductName": name, "Manufacturer": resource["Manufacturer"],
                  "Description": resource["Description"], "Version": version,
+                 "NextVersion": next_version(version),
                  "Dll": "i686/Triveld.dll", "Program": f"i686/{PROGRAM}"}
     packages = [build_package(
         work, "x86", f"{name}-{version}.msi",
@@ -231,7 +234,6 @@ def make(out, inputs, version, work):
         packages.append(build_package(
             work, "x64", f"{name}-{version}-x64.msi",
             dict(variables, ProductCode=product_code(f"Triveld x64 ProductCode {version}"),
-                 NextVersion=next_version(version),
                  Dll64="x64/Triveld.dll", Program64=f"x64/{PROGRAM}"),
             {"registry32.wxi": rows_32, "registry64.wxi": rows_64}, signer))
     for msi in packages:

@@ -150,6 +150,7 @@ rows = registry_entries.rows(registry_snapshot.read(work / "registered.txt"), sc
 make_package.build_package(
     work, "x86", "text.msi",
     {"ProductName": "Triveld", "Manufacturer": "Orvane", "Description": "text", "Version": "2.0.0",
+     "NextVersion": "2.0.1",
      "ProductCode": "E3A1D0C2-5B7F-4C1E-9A6D-2F8B4C0E7D15", "Dll": "scratch/Triveld.dll",
      "Program": "scratch/readiness_report.exe"}, {"registry32.wxi": rows}, None)
 sys.exit("packaged what it cannot carry: " + "; ".join(packaged) if packaged else 0)
@@ -500,7 +501,14 @@ upgrade_x64)
             quiet run "$program"
             expect_status $? "$program after the x64 $version" 1
         done
-        if [ "$version" = 2.0.1 ]; then
+        if [ "$version" = 2.0.0 ]; then
+            # The 32-bit package refuses to install beside the x64 one of its
+            # version (1603), which would leave two entries for one set of
+            # keys.
+            msiexec32 /i "$(windows_path "$msi")" /qn
+            expect_status $? "the 32-bit 2.0.0 beside the x64 2.0.0" 1603
+            [ "$(arp_entries)" = "2.0.0 Orvane" ] || fail "entries after the refusal: '$(arp_entries)'"
+        else
             # A downgrade stops at the launch condition (1603) and changes nothing.
             msiexec64 /i "$(windows_path "$msi64")" /qn
             expect_status $? "downgrade to the x64 2.0.0" 1603
