@@ -77,6 +77,8 @@ def remove_outputs(out):
     for name in sorted(names):
         (out / name).unlink(missing_ok=True)
     sums.unlink(missing_ok=True)
+    if (out / "x64").is_dir() and not any((out / "x64").iterdir()):
+        (out / "x64").rmdir()
 
 
 def version_resource(dll, architecture):
@@ -181,6 +183,25 @@ def build_package(work, arch, name, variables, includes, signer):
     return msi
 
 
+def stage(work, inputs, signer, name):
+    """Copies each architecture's DLL and program to WORK/<architecture>,
+    signed when SIGNER; returns each copy's name in OUTPUT_DIR."""
+    staged = {}
+    for architecture, (dll, program) in inputs.items():
+        folder = work / architecture.name
+        shutil.rmtree(folder, ignore_errors=True)
+        folder.mkdir()
+        for source, file_name in ((dll, "Triveld.dll"), (program, PROGRAM)):
+            if not source.is_file():
+                fail(f"no such file: {source}")
+            copy = folder / file_name
+            shutil.copyfile(source, copy)
+            if signer:
+                signer.sign(copy, name)
+            staged[copy] = Path(architecture.output_dir) / file_name
+    return staged
+
+
 def make(out, inputs, version, work):
     resource = version_resource(inputs[I686][0], I686)
     if X64 in inputs:
@@ -194,21 +215,8 @@ def make(out, inputs, version, work):
         fail(f"no product name, manufacturer or version in the version resource of "
              f"{inputs[I686][0]}")
     signer = authenticode.Signer.from_environment(os.environ, work)
-
-    staged = {}
+    staged = stage(work, inputs, signer, name)
     lines = {}
-    for architecture, (dll, program) in inputs.items():
-        folder = work / architecture.name
-        shutil.rmtree(folder, ignore_errors=True)
-        folder.mkdir()
-        for source in (dll, program):
-            if not source.is_file():
-                fail(f"no such file: {source}")
-            copy = folder / source.name
-            shutil.copyfile(source, copy)
-            if signer:
-                signer.sign(copy, name)
-            staged[copy] = Path(architecture.output_dir) / source.name
     for architecture, prefix in zip(inputs, fresh_prefixes(work, list(inputs))):
         lines[architecture] = register(work, prefix, architecture,
                                        work / architecture.name / "Triveld.dll")
