@@ -8,7 +8,8 @@ i686_dir=$build_root/i686
 x64_dir=$build_root/x86_64
 jobs=$(nproc 2>/dev/null || echo 2)
 
-packages=(g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix mingw-w64-tools
+packages=(g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix
+          g++-mingw-w64-x86-64-win32 mingw-w64-tools
           wine wine64 libwine-dev googletest cmake ninja-build libc6:i386 wixl msitools openssl
           locales-all)
 # The samples test reads the report's JSON with Python's own parser.
@@ -217,7 +218,7 @@ report() {
     cmake --build "$i686_dir" -j "$jobs" --target Triveld example_viewer
     if [ $example -eq 1 ]; then
         say "provisioning the example workstation (samples/example_workstation.reg)"
-        provision_example "$report_prefix" i686 "$i686_dir"
+        provision_example "$report_prefix" "$i686_dir"
     fi
     register_dll "$report_prefix" i686 "$i686_dir"
     say "readiness report (the 32-bit product in a 32-bit cscript)"
@@ -250,7 +251,7 @@ bench() {
         dir=$build_root/$arch
         prefix=$dir/bench-prefix
         say "provisioning the example workstation for the $arch benchmark"
-        provision_example "$prefix" "$arch" "$dir"
+        provision_example "$prefix" "$i686_dir"
         register_dll "$prefix" "$arch" "$dir"
         say "benchmark of $dir/Triveld.dll in $([ "$arch" = i686 ] &&
             echo "32-bit processes under WoW64" || echo "64-bit processes") (a few minutes)"

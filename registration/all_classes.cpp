@@ -2,6 +2,7 @@
 
 #include "frame/object_map.h"
 #include "registration/class_categories.h"
+#include "registration/other_view_class.h"
 
 namespace {
 
@@ -48,6 +49,37 @@ HRESULT UnregisterAllClasses(const ObjectMap& objectMap)
             return result;
         }
         result = UpdateScript(*row, false);
+        if (FAILED(result)) {
+            return result;
+        }
+    }
+    return S_OK;
+}
+
+bool OtherViewRegistersAnyClass(const ObjectMap& objectMap)
+{
+    for (std::size_t index = 0; index < objectMap.RowCount(); ++index) {
+        const ObjectMapEntry* row = objectMap.Row(index);
+        if (row != nullptr &&
+            OtherViewRegistersClass(*row->classId, objectMap.TypeLibraryModule())) {
+            return true;
+        }
+    }
+    return false;
+}
+
+HRESULT UnregisterClassKeys(const ObjectMap& objectMap)
+{
+    for (std::size_t index = 0; index < objectMap.RowCount(); ++index) {
+        const ObjectMapEntry* row = objectMap.Row(index);
+        if (row == nullptr) {
+            continue;
+        }
+        HRESULT result = UpdateClassCategories(*row->classId, CategoriesOf(*row), false);
+        if (FAILED(result)) {
+            return result;
+        }
+        result = RemoveClassKey(*row->classId);
         if (FAILED(result)) {
             return result;
         }

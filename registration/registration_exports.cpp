@@ -23,15 +23,20 @@ HRESULT RegisterServer()
     return RegisterModuleTypeLibrary(objectMap->TypeLibraryModule());
 }
 
+// While the other product is registered in the other view, it keeps the keys
+// both views share (ProgIDs, AppID, type library key); only this view's class
+// key and this DLL's type library entry go. The last one removes them all.
 HRESULT UnregisterServer()
 {
     ObjectMap* objectMap = GetObjectMap();
-    HRESULT result = UnregisterAllClasses(*objectMap);
+    const bool sharedKeysInUse = OtherViewRegistersAnyClass(*objectMap);
+    HRESULT result =
+        sharedKeysInUse ? UnregisterClassKeys(*objectMap) : UnregisterAllClasses(*objectMap);
     if (FAILED(result)) {
         return result;
     }
     result = UnregisterModuleTypeLibrary(objectMap->TypeLibraryModule());
-    if (FAILED(result)) {
+    if (FAILED(result) || sharedKeysInUse) {
         return result;
     }
     return ApplyAppIdScript(false);
