@@ -1,17 +1,23 @@
 #!/bin/bash
-# Writes the 32-bit view of HKEY_CLASSES_ROOT in PREFIX, as the 32-bit reg.exe
-# exports it, to OUTPUT: one line per key ("KEY") and per value
-# ("KEY<tab>NAME<tab>DATA"), sorted in the C collation. NAME and DATA are as a
-# .reg file writes them: @ the default value, a named value in quotes (so that
-# a value named "@" stays apart from it).
-# Usage: hkcr_snapshot.sh PREFIX OUTPUT
+# Writes HKEY_CLASSES_ROOT in PREFIX to OUTPUT: one line per key ("KEY") and
+# per value ("KEY<tab>NAME<tab>DATA"), sorted in the C collation. NAME and
+# DATA are as a .reg file writes them: @ the default value, a named value in
+# quotes (so that a value named "@" stays apart from it). VIEW 32 (the default)
+# is the 32-bit view as the 32-bit reg.exe exports it; "both" is what the
+# 64-bit reg.exe exports, the 32-bit view's own keys under HKCR\Wow6432Node.
+# Usage: hkcr_snapshot.sh PREFIX OUTPUT [32|both]
 set -euo pipefail
 prefix=$1
 output=$2
+view=${3:-32}
 source "$(dirname "$(realpath "$0")")/../cmake/wine_tools.sh"
 export_file=$(realpath -m "$output.reg")
-in_prefix "$prefix" 'C:\windows\syswow64\reg.exe' export HKCR "$(windows_path "$export_file")" /reg:32 /y \
-    >/dev/null
+if [ "$view" = both ]; then
+    in_prefix "$prefix" reg export HKCR "$(windows_path "$export_file")" /y >/dev/null
+else
+    in_prefix "$prefix" 'C:\windows\syswow64\reg.exe' export HKCR "$(windows_path "$export_file")" \
+        /reg:32 /y >/dev/null
+fi
 iconv -f UTF-16 -t UTF-8 "$export_file" | tr -d '\r' | awk '
     # Joins the continuation lines of long binary values first.
     pending != "" { $0 = pending $0; pending = "" }

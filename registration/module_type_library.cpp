@@ -7,6 +7,7 @@
 #include "frame/text_conversion.h"
 #include "registration/module_path.h"
 #include "service/platform_calls.h"
+#include "service/registry_key.h"
 
 namespace {
 
@@ -105,6 +106,46 @@ HRESULT RegisterModuleTypeLibrary(HMODULE module)
     wchar_t helpDirectory[MAX_PATH];
     HelpDirectoryOf(typeLibrary.Path(), helpDirectory);
     return RegisterTypeLib(typeLibrary.Library(), typeLibrary.Path(), helpDirectory);
+}
+
+namespace {
+
+// TypeLib\{...}\<major>.<minor>\<lcid hex>\<platform> for the library's attributes.
+bool EntryPath(const TLIBATTR& attributes, char (&path)[96])
+{
+    wchar_t library[39];
+    if (StringFromGUID2(attributes.guid, library, 39) == 0) {
+        return false;
+    }
+    const char* platform = attributes.syskind == SYS_WIN64 ? "win64" : "win32";
+    return wsprintfA(path, "TypeLib\\%ls\\%x.%x\\%lx\\%s", library,
+                     static_cast<unsigned>(attributes.wMajorVerNum),
+                     static_cast<unsigned>(attributes.wMinorVerNum),
+                     static_cast<unsigned long>(attributes.lcid), platform) > 0;
+}
+
+} // namespace
+
+HRESULT RemoveModuleTypeLibraryEntry(HMODULE module)
+{
+    ModuleTypeLibrary typeLibrary;
+    HRESULT result = typeLibrary.Load(module);
+    if (FAILED(result)) {
+        return result;
+    }
+    TLIBATTR* attributes = nullptr;
+    result = typeLibrary.Library()->GetLibAttr(&attributes);
+    if (FAILED(result)) {
+        return result;
+    }
+    char path[96];
+    const bool named = EntryPath(*attributes, path);
+    typeLibrary.Library()->ReleaseTLibAttr(attributes);
+    if (!named) {
+        return E_FAIL;
+    }
+    const LONG deleted = RegDeleteKeyA(HKEY_CLASSES_ROOT, path);
+    return deleted == ERROR_FILE_NOT_FOUND ? S_OK : Win32ToHresult(deleted);
 }
 
 HRESULT UnregisterModuleTypeLibrary(HMODULE module)

@@ -23,20 +23,32 @@ HRESULT RegisterServer()
     return RegisterModuleTypeLibrary(objectMap->TypeLibraryModule());
 }
 
-// While the other product is registered in the other view, it keeps the keys
-// both views share (ProgIDs, AppID, type library key); only this view's class
-// key and this DLL's type library entry go. The last one removes them all.
+// While the other product is registered in the other view, it needs the keys
+// both views share: the ProgIDs, the AppID, the type library's key and the
+// interface keys (the system's type library registration writes those into
+// both views). Only this view's class key and this DLL's own type library
+// entry go then; the last one to go removes everything.
+HRESULT UnregisterThisViewOnly(const ObjectMap& objectMap)
+{
+    const HRESULT result = UnregisterClassKeys(objectMap);
+    if (FAILED(result)) {
+        return result;
+    }
+    return RemoveModuleTypeLibraryEntry(objectMap.TypeLibraryModule());
+}
+
 HRESULT UnregisterServer()
 {
     ObjectMap* objectMap = GetObjectMap();
-    const bool sharedKeysInUse = OtherViewRegistersAnyClass(*objectMap);
-    HRESULT result =
-        sharedKeysInUse ? UnregisterClassKeys(*objectMap) : UnregisterAllClasses(*objectMap);
+    if (OtherViewRegistersAnyClass(*objectMap)) {
+        return UnregisterThisViewOnly(*objectMap);
+    }
+    HRESULT result = UnregisterAllClasses(*objectMap);
     if (FAILED(result)) {
         return result;
     }
     result = UnregisterModuleTypeLibrary(objectMap->TypeLibraryModule());
-    if (FAILED(result) || sharedKeysInUse) {
+    if (FAILED(result)) {
         return result;
     }
     return ApplyAppIdScript(false);
