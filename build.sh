@@ -132,7 +132,7 @@ configure_and_build() {
 
 build() {
     say "building the product (i686)"
-    configure_and_build i686 "$i686_dir"
+    configure_and_build i686 "$i686_dir" -DTRIVELD_X64_BUILD_DIR="$x64_dir"
     say "building the test build (x86_64)"
     configure_and_build x86_64 "$x64_dir" -DTRIVELD_I686_DLL="$i686_dir/Triveld.dll"
 }
@@ -263,7 +263,7 @@ bench() {
 # --- ./build.sh package: the Windows Installer package of the product ---
 package() {
     say "building the product (i686)"
-    configure_and_build i686 "$i686_dir"
+    configure_and_build i686 "$i686_dir" -DTRIVELD_X64_BUILD_DIR="$x64_dir"
     say "packaging (registers the DLL in a scratch prefix first; about a minute)"
     "$root/installer/make_package.sh" "$i686_dir/Triveld.dll" "$build_root"
     say "$build_root/SHA256SUMS:"
