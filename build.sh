@@ -118,11 +118,15 @@ deps() {
     /usr/lib/wine/wine --version >/dev/null 2>&1 || { echo "Wine's 32-bit loader does not run" >&2; exit 1; }
 }
 
+# Each build knows where the other lies: the x86_64 suite checks the i686
+# product, the i686 suite compares the two DLLs.
 configure() {
     local arch=$1 dir=$2; shift 2
+    local other=(-DTRIVELD_X64_BUILD_DIR="$x64_dir")
+    [ "$arch" = x86_64 ] && other=(-DTRIVELD_I686_DLL="$i686_dir/Triveld.dll")
     cmake -S "$root" -B "$dir" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch.cmake" \
-        -DTRIVELD_TESTS=ON "$@" >/dev/null
+        -DTRIVELD_TESTS=ON "${other[@]}" "$@" >/dev/null
 }
 
 configure_and_build() {
@@ -131,10 +135,10 @@ configure_and_build() {
 }
 
 build() {
-    say "building the product (i686)"
-    configure_and_build i686 "$i686_dir" -DTRIVELD_X64_BUILD_DIR="$x64_dir"
-    say "building the test build (x86_64)"
-    configure_and_build x86_64 "$x64_dir" -DTRIVELD_I686_DLL="$i686_dir/Triveld.dll"
+    say "building the 32-bit product and its tests (i686)"
+    configure_and_build i686 "$i686_dir"
+    say "building the 64-bit product and its tests (x86_64)"
+    configure_and_build x86_64 "$x64_dir"
 }
 
 # The whole suite twice: the x86_64 programs in 64-bit processes, then the
@@ -208,32 +212,72 @@ register_dll() {
 
 report_prefix=$build_root/report-prefix
 
-# The report needs the product and the example viewer only, not the test
-# programs; the build tree stays configured for ./build.sh test.
+# readiness_report ARCH [OPTIONS...]: the JScript report in PREFIX's cscript of
+# ARCH's kind, on the DLL registered there for that kind.
+readiness_report() {
+    local arch=$1
+    shift
+    in_prefix "$report_prefix" "$(wine_tool "$arch" cscript)" //nologo \
+        "$(windows_path "$root/samples/readiness_report.js")" "$@"
+}
+
+# same_answers JSON32 JSON64: the two reports equal but for "time"; otherwise
+# lists the fields that differ and fails.
+same_answers() {
+    local strip='s/"time":"[^"]*",?//'
+    [ "$(sed -E "$strip" <<<"$1")" = "$(sed -E "$strip" <<<"$2")" ] && return 0
+    python3 -c '
+import json, sys
+one, two = (json.loads(text) for text in sys.argv[1:])
+for key in sorted((set(one) | set(two)) - {"time"}):
+    if one.get(key) != two.get(key):
+        print("  %s: 32-bit %s, 64-bit %s" % (key, json.dumps(one.get(key)), json.dumps(two.get(key))))
+' "$1" "$2" >&2
+    return 1
+}
+
+# The report needs the two products and the example viewer only, not the test
+# programs; the build trees stay configured for ./build.sh test.
 report() {
-    local example=0
+    local example=0 arch dir
     [ "${1:-}" = "--example" ] && example=1
-    say "building the product and the example viewer (i686)"
-    configure i686 "$i686_dir"
-    cmake --build "$i686_dir" -j "$jobs" --target Triveld example_viewer
+    for arch in i686 x86_64; do
+        dir=$build_root/$arch
+        say "building the product ($arch)"
+        configure "$arch" "$dir"
+        cmake --build "$dir" -j "$jobs" --target Triveld $([ "$arch" = i686 ] && echo example_viewer)
+    done
     if [ $example -eq 1 ]; then
         say "provisioning the example workstation (samples/example_workstation.reg)"
         provision_example "$report_prefix" "$i686_dir"
     fi
     register_dll "$report_prefix" i686 "$i686_dir"
+    register_dll "$report_prefix" x86_64 "$x64_dir"
     say "readiness report (the 32-bit product in a 32-bit cscript)"
     local options=()
     [ $example -eq 1 ] && options+=(/writeback)
     local status=0
-    in_prefix "$report_prefix" "$(wine_tool i686 cscript)" //nologo \
-        "$(windows_path "$root/samples/readiness_report.js")" "${options[@]}" || status=$?
+    readiness_report i686 "${options[@]}" || status=$?
     echo
-    say "The 32-bit product DLL: $i686_dir/Triveld.dll"
+    say "The product DLLs: $i686_dir/Triveld.dll (32-bit), $x64_dir/Triveld.dll (64-bit)"
     # READY (0) and NOT READY (1) are both a report; 2 to 4 are none.
     if [ $status -gt 1 ]; then
         echo "no report could be made (readiness_report.js exit code $status)" >&2
         return $status
     fi
+    # The same report as JSON from a 32-bit and a 64-bit host, each on its own DLL.
+    local json32 json64 status64=0
+    json32=$(readiness_report i686 /json "${options[@]}" | tr -d '\r') || true
+    json64=$(readiness_report x86_64 /json "${options[@]}" | tr -d '\r') || status64=$?
+    if [ $status64 -gt 1 ]; then
+        echo "the 64-bit host made no report (exit code $status64): $json64" >&2
+        return $status64
+    fi
+    if ! same_answers "$json32" "$json64"; then
+        echo "The 64-bit host (64-bit cscript, 64-bit DLL) gave other answers than the 32-bit one (above)." >&2
+        return 1
+    fi
+    echo "The 64-bit host (64-bit cscript, 64-bit DLL) gave the same answers as the 32-bit one."
 }
 
 # --- ./build.sh bench: both DLLs, each in its own kind of process and prefix ---
@@ -241,8 +285,7 @@ bench() {
     say "building the product and its benchmark (i686)"
     configure_and_build i686 "$i686_dir" -DTRIVELD_BENCH=ON
     say "building the test build and its benchmark (x86_64)"
-    configure_and_build x86_64 "$x64_dir" -DTRIVELD_I686_DLL="$i686_dir/Triveld.dll" \
-        -DTRIVELD_BENCH=ON
+    configure_and_build x86_64 "$x64_dir" -DTRIVELD_BENCH=ON
     local size imports arch dir prefix
     size=$(stat -c %s "$i686_dir/Triveld.dll")
     imports=$(i686-w64-mingw32-objdump -p "$i686_dir/Triveld.dll" | awk '/DLL Name:/{print $3}' |
@@ -263,7 +306,7 @@ bench() {
 # --- ./build.sh package: the Windows Installer package of the product ---
 package() {
     say "building the product (i686)"
-    configure_and_build i686 "$i686_dir" -DTRIVELD_X64_BUILD_DIR="$x64_dir"
+    configure_and_build i686 "$i686_dir"
     say "packaging (registers the DLL in a scratch prefix first; about a minute)"
     "$root/installer/make_package.sh" "$i686_dir/Triveld.dll" "$build_root"
     say "$build_root/SHA256SUMS:"
