@@ -282,17 +282,17 @@ report() {
 
 # --- ./build.sh bench: both DLLs, each in its own kind of process and prefix ---
 bench() {
-    say "building the product and its benchmark (i686)"
+    say "building the 32-bit product and its benchmark (i686)"
     configure_and_build i686 "$i686_dir" -DTRIVELD_BENCH=ON
-    say "building the test build and its benchmark (x86_64)"
+    say "building the 64-bit product and its benchmark (x86_64)"
     configure_and_build x86_64 "$x64_dir" -DTRIVELD_BENCH=ON
     local size imports arch dir prefix
-    size=$(stat -c %s "$i686_dir/Triveld.dll")
-    imports=$(i686-w64-mingw32-objdump -p "$i686_dir/Triveld.dll" | awk '/DLL Name:/{print $3}' |
-        paste -sd, -)
     for arch in i686 x86_64; do
         dir=$build_root/$arch
         prefix=$dir/bench-prefix
+        size=$(stat -c %s "$dir/Triveld.dll")
+        imports=$("$arch-w64-mingw32-objdump" -p "$dir/Triveld.dll" | awk '/DLL Name:/{print $3}' |
+            paste -sd, -)
         say "provisioning the example workstation for the $arch benchmark"
         provision_example "$prefix" "$i686_dir"
         register_dll "$prefix" "$arch" "$dir"
