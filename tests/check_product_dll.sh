@@ -23,7 +23,7 @@ case $(u16 "$optional") in
     ;;
 523) # PE32+: the 64-bit product, whose C++ exceptions unwind through SEH tables
     objdump=x86_64-w64-mingw32-objdump format=pei-x86-64 machine=i386:x86-64
-    directories=$((optional + 112)) syskind_wanted=3 size_limit=$((144 * 1024))
+    directories=$((optional + 112)) syskind_wanted=3 size_limit=$((84 * 1024))
     required_flags=(0x0020:HIGH_ENTROPY_VA 0x0040:DYNAMIC_BASE 0x0100:NX_COMPAT)
     ;;
 *)
