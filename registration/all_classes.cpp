@@ -37,7 +37,11 @@ HRESULT RegisterAllClasses(const ObjectMap& objectMap)
     return S_OK;
 }
 
-HRESULT UnregisterAllClasses(const ObjectMap& objectMap)
+namespace {
+
+// Each row's categories first, then `removeKeys` for the row.
+HRESULT UnregisterEachRow(const ObjectMap& objectMap,
+                          HRESULT (*removeKeys)(const ObjectMapEntry& row))
 {
     for (std::size_t index = 0; index < objectMap.RowCount(); ++index) {
         const ObjectMapEntry* row = objectMap.Row(index);
@@ -48,12 +52,21 @@ HRESULT UnregisterAllClasses(const ObjectMap& objectMap)
         if (FAILED(result)) {
             return result;
         }
-        result = UpdateScript(*row, false);
+        result = removeKeys(*row);
         if (FAILED(result)) {
             return result;
         }
     }
     return S_OK;
+}
+
+} // namespace
+
+HRESULT UnregisterAllClasses(const ObjectMap& objectMap)
+{
+    return UnregisterEachRow(objectMap, [](const ObjectMapEntry& row) {
+        return UpdateScript(row, false);
+    });
 }
 
 bool OtherViewRegistersAnyClass(const ObjectMap& objectMap)
@@ -70,19 +83,7 @@ bool OtherViewRegistersAnyClass(const ObjectMap& objectMap)
 
 HRESULT UnregisterClassKeys(const ObjectMap& objectMap)
 {
-    for (std::size_t index = 0; index < objectMap.RowCount(); ++index) {
-        const ObjectMapEntry* row = objectMap.Row(index);
-        if (row == nullptr) {
-            continue;
-        }
-        HRESULT result = UpdateClassCategories(*row->classId, CategoriesOf(*row), false);
-        if (FAILED(result)) {
-            return result;
-        }
-        result = RemoveClassKey(*row->classId);
-        if (FAILED(result)) {
-            return result;
-        }
-    }
-    return S_OK;
+    return UnregisterEachRow(objectMap, [](const ObjectMapEntry& row) {
+        return RemoveClassKey(*row.classId);
+    });
 }

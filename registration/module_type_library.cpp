@@ -124,44 +124,42 @@ bool EntryPath(const TLIBATTR& attributes, char (&path)[96])
                      static_cast<unsigned long>(attributes.lcid), platform) > 0;
 }
 
+// Runs `work` on the attributes of the module's type library.
+HRESULT WithLibraryAttributes(HMODULE module, HRESULT (*work)(const TLIBATTR& attributes))
+{
+    ModuleTypeLibrary typeLibrary;
+    HRESULT result = typeLibrary.Load(module);
+    if (FAILED(result)) {
+        return result;
+    }
+    TLIBATTR* attributes = nullptr;
+    result = typeLibrary.Library()->GetLibAttr(&attributes);
+    if (FAILED(result)) {
+        return result;
+    }
+    result = work(*attributes);
+    typeLibrary.Library()->ReleaseTLibAttr(attributes);
+    return result;
+}
+
 } // namespace
 
 HRESULT RemoveModuleTypeLibraryEntry(HMODULE module)
 {
-    ModuleTypeLibrary typeLibrary;
-    HRESULT result = typeLibrary.Load(module);
-    if (FAILED(result)) {
-        return result;
-    }
-    TLIBATTR* attributes = nullptr;
-    result = typeLibrary.Library()->GetLibAttr(&attributes);
-    if (FAILED(result)) {
-        return result;
-    }
-    char path[96];
-    const bool named = EntryPath(*attributes, path);
-    typeLibrary.Library()->ReleaseTLibAttr(attributes);
-    if (!named) {
-        return E_FAIL;
-    }
-    const LONG deleted = RegDeleteKeyA(HKEY_CLASSES_ROOT, path);
-    return deleted == ERROR_FILE_NOT_FOUND ? S_OK : Win32ToHresult(deleted);
+    return WithLibraryAttributes(module, [](const TLIBATTR& attributes) {
+        char path[96];
+        if (!EntryPath(attributes, path)) {
+            return E_FAIL;
+        }
+        const LONG deleted = RegDeleteKeyA(HKEY_CLASSES_ROOT, path);
+        return deleted == ERROR_FILE_NOT_FOUND ? S_OK : Win32ToHresult(deleted);
+    });
 }
 
 HRESULT UnregisterModuleTypeLibrary(HMODULE module)
 {
-    ModuleTypeLibrary typeLibrary;
-    HRESULT result = typeLibrary.Load(module);
-    if (FAILED(result)) {
-        return result;
-    }
-    TLIBATTR* attributes = nullptr;
-    result = typeLibrary.Library()->GetLibAttr(&attributes);
-    if (FAILED(result)) {
-        return result;
-    }
-    result = UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum,
-                               attributes->wMinorVerNum, attributes->lcid, attributes->syskind);
-    typeLibrary.Library()->ReleaseTLibAttr(attributes);
-    return result;
+    return WithLibraryAttributes(module, [](const TLIBATTR& attributes) {
+        return UnRegisterTypeLib(attributes.guid, attributes.wMajorVerNum,
+                                 attributes.wMinorVerNum, attributes.lcid, attributes.syskind);
+    });
 }
