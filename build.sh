@@ -239,14 +239,13 @@ for key in sorted((set(one) | set(two)) - {"time"}):
 # The report needs the two products and the example viewer only, not the test
 # programs; the build trees stay configured for ./build.sh test.
 report() {
-    local example=0 arch dir
+    local example=0
     [ "${1:-}" = "--example" ] && example=1
-    for arch in i686 x86_64; do
-        dir=$build_root/$arch
-        say "building the product ($arch)"
-        configure "$arch" "$dir"
-        cmake --build "$dir" -j "$jobs" --target Triveld $([ "$arch" = i686 ] && echo example_viewer)
-    done
+    say "building the products and the example viewer"
+    configure i686 "$i686_dir"
+    cmake --build "$i686_dir" -j "$jobs" --target Triveld example_viewer
+    configure x86_64 "$x64_dir"
+    cmake --build "$x64_dir" -j "$jobs" --target Triveld
     if [ $example -eq 1 ]; then
         say "provisioning the example workstation (samples/example_workstation.reg)"
         provision_example "$report_prefix" "$i686_dir"

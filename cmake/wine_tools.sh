@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shell helpers for running a build's programs under Wine; sourced by build.sh
 # and the tests' scripts. Each build runs in its own kind of process: x86_64 in
 # 64-bit processes, i686 (the product) in 32-bit ones under WoW64, which reach
