@@ -8,7 +8,8 @@ i686_dir=$build_root/i686
 x64_dir=$build_root/x86_64
 jobs=$(nproc 2>/dev/null || echo 2)
 
-packages=(g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix mingw-w64-tools
+packages=(g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix
+          g++-mingw-w64-x86-64-win32 mingw-w64-tools
           wine wine64 libwine-dev googletest cmake ninja-build libc6:i386 wixl msitools openssl
           locales-all)
 # The samples test reads the report's JSON with Python's own parser.
@@ -117,11 +118,15 @@ deps() {
     /usr/lib/wine/wine --version >/dev/null 2>&1 || { echo "Wine's 32-bit loader does not run" >&2; exit 1; }
 }
 
+# Each build knows where the other lies: the x86_64 suite checks the i686
+# product, the i686 suite compares the two DLLs.
 configure() {
     local arch=$1 dir=$2; shift 2
+    local other=(-DTRIVELD_X64_BUILD_DIR="$x64_dir")
+    [ "$arch" = x86_64 ] && other=(-DTRIVELD_I686_DLL="$i686_dir/Triveld.dll")
     cmake -S "$root" -B "$dir" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch.cmake" \
-        -DTRIVELD_TESTS=ON "$@" >/dev/null
+        -DTRIVELD_TESTS=ON "${other[@]}" "$@" >/dev/null
 }
 
 configure_and_build() {
@@ -130,10 +135,10 @@ configure_and_build() {
 }
 
 build() {
-    say "building the product (i686)"
+    say "building the 32-bit product and its tests (i686)"
     configure_and_build i686 "$i686_dir"
-    say "building the test build (x86_64)"
-    configure_and_build x86_64 "$x64_dir" -DTRIVELD_I686_DLL="$i686_dir/Triveld.dll"
+    say "building the 64-bit product and its tests (x86_64)"
+    configure_and_build x86_64 "$x64_dir"
 }
 
 # The whole suite twice: the x86_64 programs in 64-bit processes, then the
@@ -207,50 +212,88 @@ register_dll() {
 
 report_prefix=$build_root/report-prefix
 
-# The report needs the product and the example viewer only, not the test
-# programs; the build tree stays configured for ./build.sh test.
+# readiness_report ARCH [OPTIONS...]: the JScript report in PREFIX's cscript of
+# ARCH's kind, on the DLL registered there for that kind.
+readiness_report() {
+    local arch=$1
+    shift
+    in_prefix "$report_prefix" "$(wine_tool "$arch" cscript)" //nologo \
+        "$(windows_path "$root/samples/readiness_report.js")" "$@"
+}
+
+# same_answers JSON32 JSON64: the two reports equal but for "time"; otherwise
+# lists the fields that differ and fails.
+same_answers() {
+    local strip='s/"time":"[^"]*",?//'
+    [ "$(sed -E "$strip" <<<"$1")" = "$(sed -E "$strip" <<<"$2")" ] && return 0
+    python3 -c '
+import json, sys
+one, two = (json.loads(text) for text in sys.argv[1:])
+for key in sorted((set(one) | set(two)) - {"time"}):
+    if one.get(key) != two.get(key):
+        print("  %s: 32-bit %s, 64-bit %s" % (key, json.dumps(one.get(key)), json.dumps(two.get(key))))
+' "$1" "$2" >&2
+    return 1
+}
+
+# The report needs the two products and the example viewer only, not the test
+# programs; the build trees stay configured for ./build.sh test.
 report() {
     local example=0
     [ "${1:-}" = "--example" ] && example=1
-    say "building the product and the example viewer (i686)"
+    say "building the products and the example viewer"
     configure i686 "$i686_dir"
     cmake --build "$i686_dir" -j "$jobs" --target Triveld example_viewer
+    configure x86_64 "$x64_dir"
+    cmake --build "$x64_dir" -j "$jobs" --target Triveld
     if [ $example -eq 1 ]; then
         say "provisioning the example workstation (samples/example_workstation.reg)"
-        provision_example "$report_prefix" i686 "$i686_dir"
+        provision_example "$report_prefix" "$i686_dir"
     fi
     register_dll "$report_prefix" i686 "$i686_dir"
+    register_dll "$report_prefix" x86_64 "$x64_dir"
     say "readiness report (the 32-bit product in a 32-bit cscript)"
     local options=()
     [ $example -eq 1 ] && options+=(/writeback)
     local status=0
-    in_prefix "$report_prefix" "$(wine_tool i686 cscript)" //nologo \
-        "$(windows_path "$root/samples/readiness_report.js")" "${options[@]}" || status=$?
+    readiness_report i686 "${options[@]}" || status=$?
     echo
-    say "The 32-bit product DLL: $i686_dir/Triveld.dll"
+    say "The product DLLs: $i686_dir/Triveld.dll (32-bit), $x64_dir/Triveld.dll (64-bit)"
     # READY (0) and NOT READY (1) are both a report; 2 to 4 are none.
     if [ $status -gt 1 ]; then
         echo "no report could be made (readiness_report.js exit code $status)" >&2
         return $status
     fi
+    # The same report as JSON from a 32-bit and a 64-bit host, each on its own DLL.
+    local json32 json64 status64=0
+    json32=$(readiness_report i686 /json "${options[@]}" | tr -d '\r') || true
+    json64=$(readiness_report x86_64 /json "${options[@]}" | tr -d '\r') || status64=$?
+    if [ $status64 -gt 1 ]; then
+        echo "the 64-bit host made no report (exit code $status64): $json64" >&2
+        return $status64
+    fi
+    if ! same_answers "$json32" "$json64"; then
+        echo "The 64-bit host (64-bit cscript, 64-bit DLL) gave other answers than the 32-bit one (above)." >&2
+        return 1
+    fi
+    echo "The 64-bit host (64-bit cscript, 64-bit DLL) gave the same answers as the 32-bit one."
 }
 
 # --- ./build.sh bench: both DLLs, each in its own kind of process and prefix ---
 bench() {
-    say "building the product and its benchmark (i686)"
+    say "building the 32-bit product and its benchmark (i686)"
     configure_and_build i686 "$i686_dir" -DTRIVELD_BENCH=ON
-    say "building the test build and its benchmark (x86_64)"
-    configure_and_build x86_64 "$x64_dir" -DTRIVELD_I686_DLL="$i686_dir/Triveld.dll" \
-        -DTRIVELD_BENCH=ON
+    say "building the 64-bit product and its benchmark (x86_64)"
+    configure_and_build x86_64 "$x64_dir" -DTRIVELD_BENCH=ON
     local size imports arch dir prefix
-    size=$(stat -c %s "$i686_dir/Triveld.dll")
-    imports=$(i686-w64-mingw32-objdump -p "$i686_dir/Triveld.dll" | awk '/DLL Name:/{print $3}' |
-        paste -sd, -)
     for arch in i686 x86_64; do
         dir=$build_root/$arch
         prefix=$dir/bench-prefix
+        size=$(stat -c %s "$dir/Triveld.dll")
+        imports=$("$arch-w64-mingw32-objdump" -p "$dir/Triveld.dll" | awk '/DLL Name:/{print $3}' |
+            paste -sd, -)
         say "provisioning the example workstation for the $arch benchmark"
-        provision_example "$prefix" "$arch" "$dir"
+        provision_example "$prefix" "$i686_dir"
         register_dll "$prefix" "$arch" "$dir"
         say "benchmark of $dir/Triveld.dll in $([ "$arch" = i686 ] &&
             echo "32-bit processes under WoW64" || echo "64-bit processes") (a few minutes)"
@@ -268,7 +311,7 @@ package() {
     configure i686 "$i686_dir"
     cmake --build "$i686_dir" -j "$jobs" --target Triveld readiness_report
     say "building the DLL and the readiness report (x86_64)"
-    configure x86_64 "$x64_dir" -DTRIVELD_I686_DLL="$i686_dir/Triveld.dll"
+    configure x86_64 "$x64_dir"
     cmake --build "$x64_dir" -j "$jobs" --target Triveld readiness_report
     say "packaging (registers each DLL in a scratch prefix first; about a minute)"
     python3 "${make_package[@]}" --i686 "$i686_dir/Triveld.dll" "$i686_dir/samples/readiness_report.exe" \

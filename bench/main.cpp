@@ -46,8 +46,11 @@ bool IsSystemDll(std::string name)
 
 void AddSizeRows(ResultsTable& table, const char* size, const char* imports)
 {
-    table.Section("The 32-bit product build/i686/Triveld.dll (stripped; target <= 160 KB, system "
-                  "DLLs only)");
+    table.Section(sizeof(void*) == 8
+                      ? "The 64-bit product build/x86_64/Triveld.dll (stripped; target <= 160 KB, "
+                        "system DLLs only)"
+                      : "The 32-bit product build/i686/Triveld.dll (stripped; target <= 160 KB, "
+                        "system DLLs only)");
     if (size == nullptr) {
         table.Row({"size", "", "", "", "", "not given (--dll-size)"});
         return;

@@ -8,7 +8,14 @@
 
 #include <vector>
 
+#include "service/product_bitness.h"
+
 namespace {
+
+// The viewer's data lies in the 32-bit registry view, which the 64-bit DLL
+// names on every open (service/product_bitness.h): so does its floor.
+constexpr REGSAM kRead = KEY_READ | kViewerDataView;
+constexpr REGSAM kWrite = KEY_WRITE | kViewerDataView;
 
 const char kSettingsKey[] = "SOFTWARE\\Orvane\\Velmar Distributed\\CurrentVersion";
 const char kLiteKey[] = "SOFTWARE\\Orvane\\Velmar Distributed Lite\\CurrentVersion";
@@ -89,17 +96,17 @@ long FindViewer(wchar_t (&path)[MAX_PATH])
 {
     HKEY classes = nullptr;
     path[0] = L'\0';
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ, &classes) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, kRead, &classes) != ERROR_SUCCESS) {
         return 0;
     }
     wchar_t found[2][MAX_PATH] = {};
     for (int index = 0; index < 2; ++index) {
         HKEY classKey = nullptr;
-        if (RegOpenKeyExA(classes, kViewerClasses[index], 0, KEY_READ, &classKey) != ERROR_SUCCESS) {
+        if (RegOpenKeyExA(classes, kViewerClasses[index], 0, kRead, &classKey) != ERROR_SUCCESS) {
             continue;
         }
         HKEY server = nullptr;
-        if (RegOpenKeyExA(classKey, "LocalServer32", 0, KEY_READ, &server) == ERROR_SUCCESS) {
+        if (RegOpenKeyExA(classKey, "LocalServer32", 0, kRead, &server) == ERROR_SUCCESS) {
             DWORD size = sizeof(found[index]);
             if (RegQueryValueExW(server, nullptr, nullptr, nullptr,
                                  reinterpret_cast<BYTE*>(found[index]), &size) == ERROR_SUCCESS) {
@@ -131,7 +138,7 @@ bool FloorGetDoNotUpgradeTo64()
 {
     UnderWow64();
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, kRead, &key) != ERROR_SUCCESS) {
         return false;
     }
     bool present = false;
@@ -144,7 +151,7 @@ bool FloorPutDoNotUpgradeTo64(bool set)
 {
     UnderWow64();
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_WRITE, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, kWrite, &key) != ERROR_SUCCESS) {
         return false;
     }
     const DWORD value = set ? 1 : 0;
@@ -158,7 +165,7 @@ bool FloorPutDoNotUpgradeTo64(bool set)
 unsigned FloorNetVersion()
 {
     HKEY root = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSetupRoot, 0, KEY_READ, &root) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSetupRoot, 0, kRead, &root) != ERROR_SUCCESS) {
         return 0;
     }
     unsigned best = 0;
@@ -169,7 +176,7 @@ unsigned FloorNetVersion()
          ++index, size = sizeof(name)) {
         HKEY first = nullptr;
         if (name[0] != 'v' ||
-            RegOpenKeyExA(root, name, 0, KEY_READ, &first) != ERROR_SUCCESS) {
+            RegOpenKeyExA(root, name, 0, kRead, &first) != ERROR_SUCCESS) {
             continue;
         }
         const FloorVersion version = ReadVersionKey(first);
@@ -182,7 +189,7 @@ unsigned FloorNetVersion()
                                               nullptr, nullptr) == ERROR_SUCCESS;
                  ++sub, subSize = sizeof(subName)) {
                 HKEY second = nullptr;
-                if (RegOpenKeyExA(first, subName, 0, KEY_READ, &second) != ERROR_SUCCESS) {
+                if (RegOpenKeyExA(first, subName, 0, kRead, &second) != ERROR_SUCCESS) {
                     continue;
                 }
                 const FloorVersion candidate = ReadVersionKey(second);
@@ -237,7 +244,7 @@ long FloorInstallStatus(long viewerType)
 {
     HKEY key = nullptr;
     long status = -1;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, viewerType == 1 ? kSettingsKey : kLiteKey, 0, KEY_READ,
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, viewerType == 1 ? kSettingsKey : kLiteKey, 0, kRead,
                       &key) == ERROR_SUCCESS) {
         bool present = false;
         const DWORD value = QueryDword(key, "LastInstallStatus", &present);

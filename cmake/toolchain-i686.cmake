@@ -1,4 +1,6 @@
-# The product: 32-bit Windows, posix-thread mingw-w64 compilers.
+# The 32-bit product, for 32-bit hosts: 32-bit Windows, and 64-bit Windows under
+# WOW64. Posix-thread mingw-w64 compilers (GoogleTest needs them); the product
+# itself links the win32 runtime (below).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(TRIVELD_TRIPLET i686-w64-mingw32)
@@ -16,3 +18,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # allocated on first use and never freed: every load and unload of the DLL
 # leaked four heap blocks. The component itself uses no C++ threads.
 set(TRIVELD_PRODUCT_LINKER /usr/bin/i686-w64-mingw32-g++-win32)
+# Where the DLL is mapped unless taken (fixed: the driver's automatic base
+# derives from the output path). NO_SEH: nothing in the image registers a
+# structured exception handler (no write to fs:[0]; C++ exceptions unwind
+# through DWARF tables), which is what lets scanners' SafeSEH rule pass without
+# a SafeSEH table.
+set(TRIVELD_IMAGE_BASE 0x10000000)
+set(TRIVELD_ARCH_LINK_OPTIONS -Wl,--enable-stdcall-fixup -Wl,--no-seh)

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shell helpers for running a build's programs under Wine; sourced by build.sh
 # and the tests' scripts. Each build runs in its own kind of process: x86_64 in
 # 64-bit processes, i686 (the product) in 32-bit ones under WoW64, which reach
@@ -27,16 +28,17 @@ wine_tool() {
 }
 
 # The documented example workstation (samples/example_workstation.reg) in
-# PREFIX, as a workstation for BUILD_DIR's kind of process sees it:
-# provision_example PREFIX ARCH BUILD_DIR
+# PREFIX, as the viewer's 32-bit installer leaves it: its data in the 32-bit
+# registry view (written by the 32-bit regedit), and the 32-bit stand-in viewer
+# of the i686 build in I686_BUILD_DIR. Both DLLs read that view, and Wine's
+# 32-bit version.dll reads only a 32-bit file's version resource:
+# provision_example PREFIX I686_BUILD_DIR
 provision_example() {
-    local prefix=$1 arch=$2 build_dir=$3
+    local prefix=$1 i686_build_dir=$2
     local viewer_dir="$prefix/drive_c/Program Files/Orvane/Velmar Distributed"
     in_prefix "$prefix" cmd /c exit 0 # creates the prefix on first use
     mkdir -p "$viewer_dir"
-    # A 32-bit process reads the version resource of a 32-bit viewer only
-    # (Wine's 32-bit version.dll), so the viewer comes from the same build.
-    cp "$build_dir/samples/VelmarViewer.exe" "$viewer_dir/VelmarViewer.exe"
-    in_prefix "$prefix" "$(wine_tool "$arch" regedit)" /s \
+    cp "$i686_build_dir/samples/VelmarViewer.exe" "$viewer_dir/VelmarViewer.exe"
+    in_prefix "$prefix" "$(wine_tool i686 regedit)" /s \
         "$(windows_path "$wine_tools_root/samples/example_workstation.reg")"
 }

@@ -2,6 +2,7 @@
 
 #include "frame/object_map.h"
 #include "registration/class_categories.h"
+#include "registration/other_view_class.h"
 
 namespace {
 
@@ -36,7 +37,11 @@ HRESULT RegisterAllClasses(const ObjectMap& objectMap)
     return S_OK;
 }
 
-HRESULT UnregisterAllClasses(const ObjectMap& objectMap)
+namespace {
+
+// Each row's categories first, then `removeKeys` for the row.
+HRESULT UnregisterEachRow(const ObjectMap& objectMap,
+                          HRESULT (*removeKeys)(const ObjectMapEntry& row))
 {
     for (std::size_t index = 0; index < objectMap.RowCount(); ++index) {
         const ObjectMapEntry* row = objectMap.Row(index);
@@ -47,10 +52,38 @@ HRESULT UnregisterAllClasses(const ObjectMap& objectMap)
         if (FAILED(result)) {
             return result;
         }
-        result = UpdateScript(*row, false);
+        result = removeKeys(*row);
         if (FAILED(result)) {
             return result;
         }
     }
     return S_OK;
+}
+
+} // namespace
+
+HRESULT UnregisterAllClasses(const ObjectMap& objectMap)
+{
+    return UnregisterEachRow(objectMap, [](const ObjectMapEntry& row) {
+        return UpdateScript(row, false);
+    });
+}
+
+bool OtherViewRegistersAnyClass(const ObjectMap& objectMap)
+{
+    for (std::size_t index = 0; index < objectMap.RowCount(); ++index) {
+        const ObjectMapEntry* row = objectMap.Row(index);
+        if (row != nullptr &&
+            OtherViewRegistersClass(*row->classId, objectMap.TypeLibraryModule())) {
+            return true;
+        }
+    }
+    return false;
+}
+
+HRESULT UnregisterClassKeys(const ObjectMap& objectMap)
+{
+    return UnregisterEachRow(objectMap, [](const ObjectMapEntry& row) {
+        return RemoveClassKey(*row.classId);
+    });
 }

@@ -13,4 +13,12 @@ HRESULT RegisterAllClasses(const ObjectMap& objectMap);
 // category key gone first). Stops at the first failure.
 HRESULT UnregisterAllClasses(const ObjectMap& objectMap);
 
+// True when the other registry view registers one of the map's classes with
+// the other product's DLL (see registration/other_view_class.h).
+bool OtherViewRegistersAnyClass(const ObjectMap& objectMap);
+// Each row's categories, then its class key, in this view only: what
+// unregistering takes while the other product still needs the shared keys
+// (ProgIDs, AppID, type library key). Stops at the first failure.
+HRESULT UnregisterClassKeys(const ObjectMap& objectMap);
+
 #endif

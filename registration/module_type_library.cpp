@@ -7,6 +7,7 @@
 #include "frame/text_conversion.h"
 #include "registration/module_path.h"
 #include "service/platform_calls.h"
+#include "service/registry_key.h"
 
 namespace {
 
@@ -107,7 +108,24 @@ HRESULT RegisterModuleTypeLibrary(HMODULE module)
     return RegisterTypeLib(typeLibrary.Library(), typeLibrary.Path(), helpDirectory);
 }
 
-HRESULT UnregisterModuleTypeLibrary(HMODULE module)
+namespace {
+
+// TypeLib\{...}\<major>.<minor>\<lcid hex>\<platform> for the library's attributes.
+bool EntryPath(const TLIBATTR& attributes, char (&path)[96])
+{
+    wchar_t library[39];
+    if (StringFromGUID2(attributes.guid, library, 39) == 0) {
+        return false;
+    }
+    const char* platform = attributes.syskind == SYS_WIN64 ? "win64" : "win32";
+    return wsprintfA(path, "TypeLib\\%ls\\%x.%x\\%lx\\%s", library,
+                     static_cast<unsigned>(attributes.wMajorVerNum),
+                     static_cast<unsigned>(attributes.wMinorVerNum),
+                     static_cast<unsigned long>(attributes.lcid), platform) > 0;
+}
+
+// Runs `work` on the attributes of the module's type library.
+HRESULT WithLibraryAttributes(HMODULE module, HRESULT (*work)(const TLIBATTR& attributes))
 {
     ModuleTypeLibrary typeLibrary;
     HRESULT result = typeLibrary.Load(module);
@@ -119,8 +137,29 @@ HRESULT UnregisterModuleTypeLibrary(HMODULE module)
     if (FAILED(result)) {
         return result;
     }
-    result = UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum,
-                               attributes->wMinorVerNum, attributes->lcid, attributes->syskind);
+    result = work(*attributes);
     typeLibrary.Library()->ReleaseTLibAttr(attributes);
     return result;
+}
+
+} // namespace
+
+HRESULT RemoveModuleTypeLibraryEntry(HMODULE module)
+{
+    return WithLibraryAttributes(module, [](const TLIBATTR& attributes) {
+        char path[96];
+        if (!EntryPath(attributes, path)) {
+            return E_FAIL;
+        }
+        const LONG deleted = RegDeleteKeyA(HKEY_CLASSES_ROOT, path);
+        return deleted == ERROR_FILE_NOT_FOUND ? S_OK : Win32ToHresult(deleted);
+    });
+}
+
+HRESULT UnregisterModuleTypeLibrary(HMODULE module)
+{
+    return WithLibraryAttributes(module, [](const TLIBATTR& attributes) {
+        return UnRegisterTypeLib(attributes.guid, attributes.wMajorVerNum,
+                                 attributes.wMinorVerNum, attributes.lcid, attributes.syskind);
+    });
 }

@@ -15,5 +15,11 @@ HRESULT RegisterModuleTypeLibrary(HMODULE module);
 // Removes the registration of the module's type library, version and system
 // kind as the library itself names them.
 HRESULT UnregisterModuleTypeLibrary(HMODULE module);
+// Removes only the module's own entry, TypeLib\{...}\<version>\<lcid>\win32
+// (or win64), and keeps what registrations of the library's other system kind
+// share with it: the library's key, its help directory and flags, and the
+// interface keys (which the system writes into both registry views). An
+// absent entry is S_OK.
+HRESULT RemoveModuleTypeLibraryEntry(HMODULE module);
 
 #endif

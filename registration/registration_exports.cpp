@@ -23,9 +23,26 @@ HRESULT RegisterServer()
     return RegisterModuleTypeLibrary(objectMap->TypeLibraryModule());
 }
 
+// While the other product is registered in the other view, it needs the keys
+// both views share: the ProgIDs, the AppID, the type library's key and the
+// interface keys (the system's type library registration writes those into
+// both views). Only this view's class key and this DLL's own type library
+// entry go then; the last one to go removes everything.
+HRESULT UnregisterThisViewOnly(const ObjectMap& objectMap)
+{
+    const HRESULT result = UnregisterClassKeys(objectMap);
+    if (FAILED(result)) {
+        return result;
+    }
+    return RemoveModuleTypeLibraryEntry(objectMap.TypeLibraryModule());
+}
+
 HRESULT UnregisterServer()
 {
     ObjectMap* objectMap = GetObjectMap();
+    if (OtherViewRegistersAnyClass(*objectMap)) {
+        return UnregisterThisViewOnly(*objectMap);
+    }
     HRESULT result = UnregisterAllClasses(*objectMap);
     if (FAILED(result)) {
         return result;

@@ -5,6 +5,7 @@
 #include "frame/text_conversion.h"
 #include "service/event_log.h"
 #include "service/platform_calls.h"
+#include "service/product_bitness.h"
 
 namespace {
 
@@ -98,7 +99,7 @@ void NetFrameworkVersion::Clear()
 
 HRESULT NetFrameworkVersion::ReadFromKey(HKEY parent, const char* subkey)
 {
-    LONG result = key.OpenKey(parent, subkey, KEY_READ);
+    LONG result = key.OpenKey(parent, subkey, ViewerDataAccess(KEY_READ));
     if (result != ERROR_SUCCESS) {
         return Win32ToHresult(result);
     }

@@ -5,6 +5,7 @@
 #include "frame/text_conversion.h"
 #include "service/event_log.h"
 #include "service/net_framework_record.h"
+#include "service/product_bitness.h"
 #include "service/registry_key.h"
 
 namespace {
@@ -134,7 +135,7 @@ LONG OpenSetupRoot(RegistryKey& root)
         const DWORD error = GetLastError();
         return error != ERROR_SUCCESS ? static_cast<LONG>(error) : ERROR_INVALID_PARAMETER;
     }
-    return root.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ);
+    return root.OpenKey(HKEY_LOCAL_MACHINE, path, ViewerDataAccess(KEY_READ));
 }
 
 } // namespace

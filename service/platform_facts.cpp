@@ -1,6 +1,7 @@
 #include "service/platform_facts.h"
 
 #include "service/platform_calls.h"
+#include "service/product_bitness.h"
 
 bool RunsUnderWow64()
 {
@@ -13,6 +14,11 @@ bool RunsUnderWow64()
         return false;
     }
     return underWow64 == 1;
+}
+
+bool WindowsIs64Bit()
+{
+    return kProcessIs64Bit || RunsUnderWow64();
 }
 
 PlatformFacts::PlatformFacts()
@@ -30,5 +36,5 @@ PlatformFacts::PlatformFacts()
     if (!calls.getVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&version))) {
         return;
     }
-    is64Bit_ = RunsUnderWow64();
+    is64Bit_ = WindowsIs64Bit();
 }

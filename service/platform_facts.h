@@ -6,7 +6,8 @@
 // True when the calling process runs under WOW64, asked afresh on every call.
 bool RunsUnderWow64();
 
-// Memory size and the WOW64 answer, taken once when an object is made.
+// Memory size and whether Windows is 64-bit (WindowsIs64Bit), taken once when
+// an object is made.
 class PlatformFacts {
 public:
     PlatformFacts();

@@ -4,6 +4,7 @@
 
 #include "service/event_log.h"
 #include "service/platform_facts.h"
+#include "service/product_bitness.h"
 #include "service/registry_key.h"
 #include "service/safe_format.h"
 
@@ -27,15 +28,18 @@ void FormatSettingsPath(char (&path)[kSettingsPathCapacity], const char* vendorR
 // turn; `key` ends up holding the deepest one reached.
 LONG CreateSettingsChain(RegistryKey& key, const char* vendorRoot)
 {
-    LONG result = key.CreateKey(HKEY_LOCAL_MACHINE, vendorRoot, nullptr, 0, KEY_WRITE, nullptr);
+    LONG result = key.CreateKey(HKEY_LOCAL_MACHINE, vendorRoot, nullptr, 0, ViewerDataAccess(KEY_WRITE),
+                              nullptr);
     if (result != ERROR_SUCCESS) {
         return result;
     }
-    result = key.CreateKey(key.Handle(), kProductKeyName, nullptr, 0, KEY_WRITE, nullptr);
+    result = key.CreateKey(key.Handle(), kProductKeyName, nullptr, 0, ViewerDataAccess(KEY_WRITE),
+                           nullptr);
     if (result != ERROR_SUCCESS) {
         return result;
     }
-    return key.CreateKey(key.Handle(), kCurrentVersionKeyName, nullptr, 0, KEY_WRITE, nullptr);
+    return key.CreateKey(key.Handle(), kCurrentVersionKeyName, nullptr, 0,
+                         ViewerDataAccess(KEY_WRITE), nullptr);
 }
 
 } // namespace
@@ -51,7 +55,7 @@ HRESULT PlatformFacts::GetDoNotUpgradeTo64(bool* isSet)
     try {
         char path[kSettingsPathCapacity];
         FormatSettingsPath(path, VendorRoot(RunsUnderWow64()));
-        result = key.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ);
+        result = key.OpenKey(HKEY_LOCAL_MACHINE, path, ViewerDataAccess(KEY_READ));
         if (result == ERROR_SUCCESS) {
             DWORD value = 0;
             result = key.ReadDword(kDoNotUpgradeTo64ValueName, &value);
@@ -80,7 +84,7 @@ HRESULT PlatformFacts::SetDoNotUpgradeTo64(bool set)
         const char* vendorRoot = VendorRoot(RunsUnderWow64());
         char path[kSettingsPathCapacity];
         FormatSettingsPath(path, vendorRoot);
-        LONG result = key.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_WRITE);
+        LONG result = key.OpenKey(HKEY_LOCAL_MACHINE, path, ViewerDataAccess(KEY_WRITE));
         if (result == ERROR_FILE_NOT_FOUND) {
             result = CreateSettingsChain(key, vendorRoot);
         }

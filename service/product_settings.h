@@ -5,7 +5,8 @@
 
 // The viewer product's settings key under HKEY_LOCAL_MACHINE, where the
 // "DoNotUpgradeTo64" flag is kept. A 32-bit process under WOW64 names the
-// 32-bit view's vendor root explicitly.
+// 32-bit view's vendor root explicitly; the 64-bit DLL reaches the same key as
+// the native root in the 32-bit view (service/product_bitness.h).
 constexpr char kWow64VendorRoot[] = "SOFTWARE\\Wow6432Node\\Orvane";
 constexpr char kNativeVendorRoot[] = "SOFTWARE\\Orvane";
 constexpr char kProductKeyName[] = "Velmar Distributed";

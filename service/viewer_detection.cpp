@@ -10,6 +10,7 @@
 
 #include "service/event_log.h"
 #include "service/platform_calls.h"
+#include "service/product_bitness.h"
 #include "service/registry_key.h"
 
 const char kViewerClassId[] = "{6E2B8D34-5F1C-4A79-B3E8-0D4C7A2F9E51}";
@@ -31,11 +32,11 @@ void ReadServerPath(HKEY classes, const char* classId, wchar_t* path)
 {
     path[0] = L'\0';
     RegistryKey classKey;
-    if (classKey.OpenKey(classes, classId, KEY_READ) != ERROR_SUCCESS) {
+    if (classKey.OpenKey(classes, classId, ViewerDataAccess(KEY_READ)) != ERROR_SUCCESS) {
         return;
     }
     RegistryKey server;
-    if (server.OpenKey(classKey.Handle(), "LocalServer32", KEY_READ) != ERROR_SUCCESS) {
+    if (server.OpenKey(classKey.Handle(), "LocalServer32", ViewerDataAccess(KEY_READ)) != ERROR_SUCCESS) {
         return;
     }
     // Taken as stored: the type is not examined and nothing is expanded.
@@ -109,7 +110,7 @@ HRESULT FindViewerServer(wchar_t* path, size_t capacity, LONG* viewerType)
         *viewerType = kViewerNone;
     }
     RegistryKey classes;
-    const LONG opened = classes.OpenKey(HKEY_CLASSES_ROOT, "CLSID", KEY_READ);
+    const LONG opened = classes.OpenKey(HKEY_CLASSES_ROOT, "CLSID", ViewerDataAccess(KEY_READ));
     if (opened != ERROR_SUCCESS) {
         const HRESULT failure = Win32ToHresult(opened);
         EventLogReporter(EventSeverityError, failure, kEventSourceName,
@@ -184,7 +185,7 @@ HRESULT AnswerLastClientInstallStatus(LONG ViewerType, LONG* opnInstallStatus)
     const char* keyPath = ViewerType == kViewerDistributed ? kDistributedStatusKey : kLiteStatusKey;
     RegistryKey key;
     DWORD status = 0;
-    LONG result = key.OpenKey(HKEY_LOCAL_MACHINE, keyPath, KEY_READ);
+    LONG result = key.OpenKey(HKEY_LOCAL_MACHINE, keyPath, ViewerDataAccess(KEY_READ));
     if (result == ERROR_SUCCESS) {
         result = key.ReadDword(kInstallStatusValue, &status);
     }

@@ -1,18 +1,20 @@
 #!/bin/bash
-# The product built and packaged from a copy of the sources below a folder whose
-# name has a space, an apostrophe, brackets and a non-ASCII letter, under a
-# UTF-8 locale other than C: the DLL must be byte for byte the main build's,
-# and the package's InprocServer32 must name the installed file. The package
-# is made without a certificate: it says so, and nothing is signed.
-# Usage: any_checkout_test.sh SOURCE_DIR BUILD_DIR (the main i686 build)
+# The product of one architecture built from a copy of the sources below a
+# folder whose name has a space, an apostrophe, brackets and a non-ASCII
+# letter, under a UTF-8 locale other than C: the DLL must be byte for byte the
+# main build's. The i686 run also packages it: the package's InprocServer32
+# must name the installed file, and the package, made without a certificate,
+# says so and is not signed.
+# Usage: any_checkout_test.sh SOURCE_DIR BUILD_DIR ARCH (the main build of ARCH)
 set -u
 shopt -s dotglob
 source_dir=$1
 build_dir=$2
+arch=$3
 locale=en_US.UTF-8
 root=$build_dir/any-checkout
 checkout="$root/Ü ber's [x]/triveld"
-copy_build=$checkout/build/i686
+copy_build=$checkout/build/$arch
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -29,10 +31,11 @@ for entry in "$source_dir"/*; do
 done
 
 cmake -S "$checkout" -B "$copy_build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$checkout/cmake/toolchain-i686.cmake" >/dev/null || stop "configure"
+    -DCMAKE_TOOLCHAIN_FILE="$checkout/cmake/toolchain-$arch.cmake" >/dev/null || stop "configure"
 cmake --build "$copy_build" --target Triveld -j "$(nproc)" >/dev/null || stop "build"
 cmp "$build_dir/Triveld.dll" "$copy_build/Triveld.dll" ||
     fail "the DLL differs from $build_dir/Triveld.dll"
+[ "$arch" = i686 ] || exit $((failures > 0))
 
 # The 32-bit package alone, unsigned (the program is the main build's).
 output=$(env -u TRIVELD_SIGN_PFX python3 "$checkout/installer/make_package.py" "$checkout/build" \

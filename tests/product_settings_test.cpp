@@ -11,6 +11,7 @@
 
 #include "service/platform_calls.h"
 #include "service/platform_facts.h"
+#include "service/product_bitness.h"
 #include "service/safe_format.h"
 #include "service/workstation_info.h"
 #include "tests/support/denied_key_access.h"
@@ -142,20 +143,25 @@ TEST_F(ProductSettingsTest, Wow64ProcessUsesTheWow6432NodeRootOnly)
     EXPECT_TRUE(recorder_.Events().empty());
 }
 
-TEST_F(ProductSettingsTest, NativeProcessUsesTheOrvaneRootOnly)
+// The 64-bit DLL reads and writes the flag where the 32-bit one keeps it: its
+// native root in the 32-bit view, which on 64-bit Windows lies under
+// Wow6432Node. (A 32-bit process sees the two roots as one key.)
+TEST_F(ProductSettingsTest, SixtyFourBitDllUsesTheThirtyTwoBitViewOnly)
 {
-    if (kUnderWow64) {
-        GTEST_SKIP() << "under WoW64 the 32-bit view makes both roots one key once both exist";
+    if (!kProcessIs64Bit) {
+        GTEST_SKIP() << "the 32-bit DLL sees the 32-bit view as its own";
     }
-    platform_.IsWow64ProcessAnswers(FALSE);
+    SetDword(HKEY_LOCAL_MACHINE, kNativeKey, kValue, 0);
     SetDword(HKEY_LOCAL_MACHINE, kWow64Key, kValue, 1);
     VARIANT_BOOL flag;
-    EXPECT_EQ(S_FALSE, Get(&flag));
-    EXPECT_EQ(VARIANT_FALSE, flag);
+    EXPECT_EQ(S_OK, Get(&flag));
+    EXPECT_EQ(VARIANT_TRUE, flag);
 
     EXPECT_EQ(S_OK, object_->put_DoNotUpgradeTo64(VARIANT_FALSE));
-    EXPECT_EQ(Dword(0), StoredFlag(kNativeKey));
+    EXPECT_EQ(Dword(0), StoredFlag(kWow64Key));
+    EXPECT_EQ(S_OK, object_->put_DoNotUpgradeTo64(VARIANT_TRUE));
     EXPECT_EQ(Dword(1), StoredFlag(kWow64Key));
+    EXPECT_EQ(Dword(0), StoredFlag(kNativeKey)) << "the 64-bit view's key was written";
 }
 
 TEST_F(ProductSettingsTest, OnlyDwordOneReadsAsSet)

@@ -2,12 +2,14 @@
 # The three sample clients against the registered DLL on the example
 # workstation, in a prefix of their own, in the build's kind of process (the
 # i686 build: the 32-bit regsvr32 and cscript under WoW64): the table, the
-# JSON report, the policy options and the exit codes. Usage:
-#   samples_test.sh SOURCE_DIR BUILD_DIR ARCH
+# JSON report, the policy options and the exit codes. I686_BUILD_DIR holds the
+# 32-bit stand-in viewer. Usage:
+#   samples_test.sh SOURCE_DIR BUILD_DIR ARCH I686_BUILD_DIR
 set -u
 source_dir=$1
 build_dir=$2
 arch=$3
+i686_build_dir=$4
 prefix=$build_dir/samples-prefix
 source "$source_dir/cmake/wine_tools.sh"
 run() { in_prefix "$prefix" "$@"; }
@@ -27,7 +29,7 @@ cscript=$(wine_tool "$arch" cscript)
 js_report=$(windows_path "$source_dir/samples/readiness_report.js")
 vbs_report=$(windows_path "$source_dir/samples/readiness_report.vbs")
 exe_report=$(windows_path "$build_dir/samples/readiness_report.exe")
-provision_example "$prefix" "$arch" "$build_dir" || fail "regedit"
+provision_example "$prefix" "$i686_build_dir" || fail "regedit"
 run "$regsvr32" /s "$(windows_path "$build_dir/Triveld.dll")" || fail "regsvr32 exit code $?"
 
 # report_run CLIENT [OPTIONS...]: sets `output` (standard output) and `status`.
@@ -50,8 +52,8 @@ if [ "$arch" = i686 ] && grep -qx enabled /proc/sys/fs/binfmt_misc/qemu-i386 2>/
     memory_bytes=$(( memory_bytes % (1 << 32) ))
 fi
 memory=$(( memory_bytes >> 20 ))
-is64bit=no
-[ "$arch" = i686 ] && is64bit=yes
+# Both DLLs run on 64-bit Wine.
+is64bit=yes
 
 check_report() {
     local output=$1 client=$2

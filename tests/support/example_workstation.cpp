@@ -29,7 +29,11 @@ void NetKey(HKEY machine, const std::string& name, const char* version, DWORD se
 
 void ProvisionExampleWorkstation(const ScratchRegistry& registry, const std::wstring& viewerPath)
 {
-    const HKEY machine = registry.MachineRoot();
+    ProvisionExampleWorkstation(registry.MachineRoot(), registry.ClassesRoot(), viewerPath);
+}
+
+void ProvisionExampleWorkstation(HKEY machine, HKEY classes, const std::wstring& viewerPath)
+{
     if (kUnderWow64) {
         // Laid out as the 32-bit view of HKLM, where SOFTWARE\X and
         // SOFTWARE\Wow6432Node\X are one key (see kLiteralView).
@@ -39,8 +43,8 @@ void ProvisionExampleWorkstation(const ScratchRegistry& registry, const std::wst
     NetKey(machine, "v3.5", "3.5.30729.4926", 1, 0);
     NetKey(machine, "v4\\Client", "4.8.03761", 0, 528040);
     NetKey(machine, "v4\\Full", "4.8.03761", 0, 528040);
-    SetWideString(registry.ClassesRoot(), kFirstServer, nullptr, L"\"" + viewerPath + L"\"");
-    SetWideString(registry.ClassesRoot(), kSecondServer, nullptr, viewerPath);
+    SetWideString(classes, kFirstServer, nullptr, L"\"" + viewerPath + L"\"");
+    SetWideString(classes, kSecondServer, nullptr, viewerPath);
     SetDword(machine, kDistributedKey, "DoNotUpgradeTo64", 1);
     SetDword(machine, kDistributedKey, "LastInstallStatus", 1603);
     SetDword(machine, kLiteKey, "LastInstallStatus", 0);

@@ -1,6 +1,8 @@
 #ifndef TRIVELD_TESTS_EXAMPLE_WORKSTATION_H
 #define TRIVELD_TESTS_EXAMPLE_WORKSTATION_H
 
+#include <windows.h>
+
 #include <string>
 
 class ScratchRegistry;
@@ -10,5 +12,7 @@ class ScratchRegistry;
 // Full), both viewer classes served by `viewerPath` (the first one quoted),
 // LastInstallStatus for both editions and DoNotUpgradeTo64 set.
 void ProvisionExampleWorkstation(const ScratchRegistry& registry, const std::wstring& viewerPath);
+// The same into the stand-ins `machine` and `classes` for HKLM and HKCR.
+void ProvisionExampleWorkstation(HKEY machine, HKEY classes, const std::wstring& viewerPath);
 
 #endif

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/classes_view_route.h"
 #include "triveld.h"
 
 namespace {
@@ -21,6 +22,7 @@ LoadedDll::LoadedDll()
     if (module_ == nullptr) {
         return;
     }
+    RouteViewedClassesOpens(module_);
     getClassObject_ = reinterpret_cast<GetClassObjectFunction>(Export(module_, "DllGetClassObject"));
     canUnloadNow_ = reinterpret_cast<CanUnloadNowFunction>(Export(module_, "DllCanUnloadNow"));
     EXPECT_NE(nullptr, getClassObject_);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/classes_view_route.h"
 #include "tests/support/scratch_root.h"
 
 namespace {
@@ -47,6 +48,10 @@ RedirectedRoots::RedirectedRoots()
     for (int index = 0; index < kCount; ++index) {
         EXPECT_EQ(ERROR_SUCCESS, RegOverridePredefKey(kRoots[index].key, scratch_[index]))
             << kRoots[index].name;
+        if (kRoots[index].key == HKEY_CLASSES_ROOT) {
+            RouteViewedClassesOpens(GetModuleHandleW(nullptr));
+            SetClassesStandIn(scratch_[index]);
+        }
     }
 }
 
@@ -55,6 +60,7 @@ RedirectedRoots::~RedirectedRoots()
     for (int index = 0; index < kCount; ++index) {
         RegOverridePredefKey(kRoots[index].key, nullptr);
     }
+    SetClassesStandIn(nullptr);
     for (HKEY key : scratch_) {
         if (key != nullptr) {
             RegCloseKey(key);

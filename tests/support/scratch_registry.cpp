@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/classes_view_route.h"
 #include "tests/support/scratch_root.h"
 
 namespace {
@@ -37,12 +38,15 @@ ScratchRegistry::ScratchRegistry()
     classes_ = CreateUnder(HKEY_CURRENT_USER, rootPath_ + "\\HKCR");
     EXPECT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_));
     EXPECT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_));
+    RouteViewedClassesOpens(GetModuleHandleW(nullptr));
+    SetClassesStandIn(classes_);
 }
 
 ScratchRegistry::~ScratchRegistry()
 {
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    SetClassesStandIn(nullptr);
     RegCloseKey(machine_);
     RegCloseKey(classes_);
     EXPECT_EQ(ERROR_SUCCESS, DeleteScratchRoot(rootPath_)) << "removing HKCU\\" << rootPath_;
