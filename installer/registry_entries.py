@@ -104,13 +104,13 @@ def formatted_with_paths(text, scratch, where):
     """TEXT as formatted text, the scratch DLL and folder as the installed
     ones. What is left around them must not name the scratch root, in
     whatever case: checked on the plain text, so escaping cannot hide it."""
-    placeholders = scratch.placeholders()
-    pattern = re.compile("|".join(re.escape(path) for path, _ in placeholders), re.IGNORECASE)
-    resolved = {path.casefold(): value for path, value in placeholders}
+    placeholders = scratch.placeholders()  # the DLL before its folder
+    pattern = re.compile("|".join(f"({re.escape(path)})" for path, _ in placeholders),
+                         re.IGNORECASE)
     pieces, at = [], 0
     for match in pattern.finditer(text):
         pieces.append(_literal(text[at:match.start()], scratch, where))
-        pieces.append(resolved[match[0].casefold()])
+        pieces.append(placeholders[match.lastindex - 1][1])
         at = match.end()
     pieces.append(_literal(text[at:], scratch, where))
     return "".join(pieces)
