@@ -302,12 +302,20 @@ bench() {
     done
 }
 
-# --- ./build.sh package: the Windows Installer package of the product ---
+# --- ./build.sh package: the Windows Installer packages of the product ---
 package() {
-    say "building the product (i686)"
-    configure_and_build i686 "$i686_dir"
-    say "packaging (registers the DLL in a scratch prefix first; about a minute)"
-    "$root/installer/make_package.sh" "$i686_dir/Triveld.dll" "$build_root"
+    local make_package=("$root/installer/make_package.py" "$build_root")
+    # The last run's outputs go first, so that a failed build leaves none.
+    python3 "${make_package[@]}" --remove-outputs
+    say "building the DLL and the readiness report (i686)"
+    configure i686 "$i686_dir"
+    cmake --build "$i686_dir" -j "$jobs" --target Triveld readiness_report
+    say "building the DLL and the readiness report (x86_64)"
+    configure x86_64 "$x64_dir"
+    cmake --build "$x64_dir" -j "$jobs" --target Triveld readiness_report
+    say "packaging (registers each DLL in a scratch prefix first; about a minute)"
+    python3 "${make_package[@]}" --i686 "$i686_dir/Triveld.dll" "$i686_dir/samples/readiness_report.exe" \
+        --x64 "$x64_dir/Triveld.dll" "$x64_dir/samples/readiness_report.exe"
     say "$build_root/SHA256SUMS:"
     cat "$build_root/SHA256SUMS"
 }

@@ -3,7 +3,8 @@
 # folder whose name has a space, an apostrophe, brackets and a non-ASCII
 # letter, under a UTF-8 locale other than C: the DLL must be byte for byte the
 # main build's. The i686 run also packages it: the package's InprocServer32
-# must name the installed file.
+# must name the installed file, and the package, made without a certificate,
+# says so and is not signed.
 # Usage: any_checkout_test.sh SOURCE_DIR BUILD_DIR ARCH (the main build of ARCH)
 set -u
 shopt -s dotglob
@@ -36,9 +37,14 @@ cmp "$build_dir/Triveld.dll" "$copy_build/Triveld.dll" ||
     fail "the DLL differs from $build_dir/Triveld.dll"
 [ "$arch" = i686 ] || exit $((failures > 0))
 
-output=$("$checkout/installer/make_package.sh" "$copy_build/Triveld.dll" "$checkout/build") ||
-    stop "make_package.sh"
+# The 32-bit package alone, unsigned (the program is the main build's).
+output=$(env -u TRIVELD_SIGN_PFX python3 "$checkout/installer/make_package.py" "$checkout/build" \
+    --i686 "$copy_build/Triveld.dll" "$build_dir/samples/readiness_report.exe" 2>"$root/stderr.txt") ||
+    stop "make_package.py: $(cat "$root/stderr.txt")"
 msi=$(tail -1 <<<"$output")
+grep -qx 'Not signed: TRIVELD_SIGN_PFX is not set.' "$root/stderr.txt" ||
+    fail "no 'Not signed' line: $(cat "$root/stderr.txt")"
+osslsigncode verify -in "$msi" >/dev/null 2>&1 && fail "the package without a certificate is signed"
 # Registry table rows: Registry, Root, Key, Name, Value, Component_.
 inproc=$(msiinfo export "$msi" Registry | tr -d '\r' |
     awk -F'\t' '$3 ~ /\\InprocServer32$/ && $4 == "" { print $5 }')

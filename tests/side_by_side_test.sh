@@ -39,7 +39,9 @@ query() {
 regsvr32() {
     run "${tool[$1]}regsvr32.exe" /s "${@:2}" "${dll[$1]}" || fail "regsvr32 $* ($1-bit)"
 }
-snapshot() { "$source_dir/installer/hkcr_snapshot.sh" "$prefix" "$prefix-$1.txt" both || fail "snapshot $1"; }
+# The 64-bit reg.exe's export: both views, the 32-bit one's own keys under
+# HKCR\Wow6432Node.
+snapshot() { python3 "$source_dir/installer/registry_snapshot.py" "$prefix" 64 "$prefix-$1.txt" || fail "snapshot $1"; }
 
 # works VIEW: that view's host creates the object in process by every ProgID,
 # and its class, interface and type library entries name its own DLL.
