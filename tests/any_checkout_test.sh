@@ -1,8 +1,9 @@
 #!/bin/bash
 # The product built and packaged from a copy of the sources below a folder whose
 # name has a space, an apostrophe, brackets and a non-ASCII letter, under a
-# UTF-8 locale other than C: the DLL must be byte for byte the main build's,
-# and the package's InprocServer32 must name the installed file.
+# UTF-8 locale other than C: the DLL and the report program must be byte for
+# byte the main build's, and the package's InprocServer32 must name the
+# installed file.
 # Usage: any_checkout_test.sh SOURCE_DIR BUILD_DIR (the main i686 build)
 set -u
 shopt -s dotglob
@@ -29,9 +30,11 @@ done
 
 cmake -S "$checkout" -B "$copy_build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$checkout/cmake/toolchain-i686.cmake" >/dev/null || stop "configure"
-cmake --build "$copy_build" --target Triveld -j "$(nproc)" >/dev/null || stop "build"
-cmp "$build_dir/Triveld.dll" "$copy_build/Triveld.dll" ||
-    fail "the DLL differs from $build_dir/Triveld.dll"
+cmake --build "$copy_build" --target Triveld readiness_report -j "$(nproc)" >/dev/null ||
+    stop "build"
+for image in Triveld.dll samples/readiness_report.exe; do
+    cmp "$build_dir/$image" "$copy_build/$image" || fail "$image differs from $build_dir/$image"
+done
 
 output=$("$checkout/installer/make_package.sh" "$copy_build/Triveld.dll" "$checkout/build") ||
     stop "make_package.sh"
