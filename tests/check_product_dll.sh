@@ -63,6 +63,14 @@ check_image() {
 check_image "$dll" 112
 check_image "$program" 224
 
+# The program's version resource, which publisher rules read: a name (after
+# its entry's header) on one line, its value on the next but for padding.
+strings=$(iconv -f UTF-16LE -t UTF-8 -c <"$program" 2>/dev/null | tr '\0' '\n')
+for name_value in ProductName:Triveld OriginalFilename:readiness_report.exe FileVersion:2.0.0.0; do
+    grep -a -A2 "${name_value%%:*}\$" <<<"$strings" | grep -aqx "${name_value#*:}" ||
+        fail "$program: no version resource value ${name_value%%:*} ${name_value#*:}"
+done
+
 exports=$(i686-w64-mingw32-objdump -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/{/Table/d;p}' |
     grep -o '\] .*' | cut -c3-)
 for name in $exports; do
