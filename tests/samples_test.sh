@@ -213,16 +213,26 @@ provision() {
     run "$regedit" /s "$(windows_path "$row_registry")" || fail "regedit of $row_registry"
 }
 
+# The DoNotUpgradeTo64 answer in a JSON report.
+flag_json() { grep -o '"DoNotUpgradeTo64":{[^}]*}' <<<"$1"; }
+
 # row_run CLIENT [OPTIONS...]: report_run on the row's workstation (made anew
-# after a write back, which may have created the flag), with the row's exit code.
+# after a write back, which may have created the flag), with the row's exit
+# code; a write back must leave the flag as the JScript report first read it.
 row_run() {
     if [ "$provisioned" = written ]; then
         provision "$change"
         provisioned=$change
     fi
-    [[ ${*,,} == */writeback* ]] && provisioned=written
     report_run "$@"
     [ $status -eq "$expected" ] || fail "$label: $* exit code $status: $output$errors"
+    [[ ${*,,} == */writeback* ]] || return 0
+    provisioned=written
+    local saved=("$output" "$errors" "$status")
+    report_run JScript /json
+    [ "$(flag_json "$output")" = "$flag_before" ] ||
+        fail "$label: $* wrote DoNotUpgradeTo64 $(flag_json "$output"), read $flag_before"
+    output=${saved[0]} errors=${saved[1]} status=${saved[2]}
 }
 
 # differences TABLE: how TABLE differs from the JScript one.
@@ -239,6 +249,10 @@ check_row() {
         case ${argument,,} in /json | /writeback) ;; *) script_arguments+=("$argument") ;; esac
     done
     label="row '$name'"
+    if [[ ${options,,} == */writeback* ]]; then
+        report_run JScript /json
+        flag_before=$(flag_json "$output")
+    fi
     row_run VBScript "${script_arguments[@]}"
     vbs_table=$output$errors
     row_run C++ "${arguments[@]}"
