@@ -67,6 +67,7 @@ TEST(NumberText, DecimalAndHexadecimal)
 {
     EXPECT_EQ(L"0", DecimalText(0));
     EXPECT_EQ(L"528040", DecimalText(528040));
+    EXPECT_EQ(L"-1", DecimalText(-1));
     EXPECT_EQ(L"-2147023293", DecimalText(-2147023293LL));
     EXPECT_EQ(L"-9223372036854775808", DecimalText(-9223372036854775807LL - 1));
     EXPECT_EQ(L"00000000", HexText(0, 8));
