@@ -45,7 +45,7 @@ Sub UsageError(message)
     Err.Raise usageErrorNumber, "readiness_report.vbs", message
 End Sub
 
-'' Any number of digits: the leading zeros go first, so that CDbl sees ten
+' Any number of digits: the leading zeros go first, so that CDbl sees ten
 ' digits at most.
 Sub ParseMinMemory(text)
     Dim number
