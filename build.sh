@@ -118,15 +118,18 @@ deps() {
     /usr/lib/wine/wine --version >/dev/null 2>&1 || { echo "Wine's 32-bit loader does not run" >&2; exit 1; }
 }
 
-# Each build knows where the other lies: the x86_64 suite checks the i686
-# product, the i686 suite compares the two DLLs.
+# Every option is given on every run, so that what an earlier command left in
+# the cache (the benchmark, say) never reaches a later one: configure ARCH DIR
+# [-DOPTION=VALUE...], the later value of an option winning. Each build knows
+# where the other lies: the x86_64 suite drives both registrations, the i686
+# suite compares the two DLLs.
 configure() {
     local arch=$1 dir=$2; shift 2
     local other=(-DTRIVELD_X64_BUILD_DIR="$x64_dir")
     [ "$arch" = x86_64 ] && other=(-DTRIVELD_I686_DLL="$i686_dir/Triveld.dll")
     cmake -S "$root" -B "$dir" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch.cmake" \
-        -DTRIVELD_TESTS=ON "${other[@]}" "$@" >/dev/null
+        -DTRIVELD_TESTS=ON -DTRIVELD_BENCH=OFF "${other[@]}" "$@" >/dev/null
 }
 
 configure_and_build() {
@@ -134,11 +137,12 @@ configure_and_build() {
     cmake --build "$2" -j "$jobs"
 }
 
+# build [-DOPTION=VALUE...]: both trees, with those options.
 build() {
     say "building the 32-bit product and its tests (i686)"
-    configure_and_build i686 "$i686_dir"
+    configure_and_build i686 "$i686_dir" "$@"
     say "building the 64-bit product and its tests (x86_64)"
-    configure_and_build x86_64 "$x64_dir"
+    configure_and_build x86_64 "$x64_dir" "$@"
 }
 
 # The whole suite twice: the x86_64 programs in 64-bit processes, then the
@@ -323,7 +327,8 @@ package() {
 case "${1:-}" in
     deps) deps ;;
     build) deps; build ;;
-    test) deps; build; run_tests ;;
+    # The benchmark programs are built, not run, so that they never stop building unseen.
+    test) deps; build -DTRIVELD_BENCH=ON; run_tests ;;
     fuzz) deps; build; fuzz ;;
     report) deps; shift; report "$@" ;;
     bench) deps; bench ;;

@@ -21,7 +21,8 @@ void BenchActivation(ResultsTable& table);
 void CountTypeInformationCalls(ResultsTable& table);
 // NetVersion over scratch setup keys of growing size.
 void BenchNetVersionScaling(IOrvWorkstationInfo* info, ResultsTable& table);
-// The facts read by a VBScript with WMI and RegRead, and through the component.
+// The facts read by a VBScript with WMI and RegRead, and through the component;
+// then readiness_report.exe against the script reports, as whole processes.
 void BenchScriptPeers(ResultsTable& table);
 
 // The child-process halves of BenchActivation and CountTypeInformationCalls.

@@ -7,14 +7,21 @@
 ' Prints "iterations=N seconds=S errors=E" and the last answers.
 Option Explicit
 
-Const Settings = "HKLM\SOFTWARE\Orvane\Velmar Distributed\CurrentVersion\"
-Const LiteSettings = "HKLM\SOFTWARE\Orvane\Velmar Distributed Lite\CurrentVersion\"
-Const NetRoot = "HKLM\SOFTWARE\Microsoft\NET Framework Setup\NDP\"
+' The viewer's data lies in the 32-bit registry view, which a 64-bit host
+' (a 64-bit cscript) reads through its Wow6432Node paths.
+Dim Software, Classes
+Software = "HKLM\SOFTWARE\": Classes = "HKCR\"
+If CreateObject("WScript.Shell").Environment("PROCESS")("PROCESSOR_ARCHITECTURE") = "AMD64" Then
+    Software = "HKLM\SOFTWARE\Wow6432Node\": Classes = "HKCR\Wow6432Node\"
+End If
+Dim Settings: Settings = Software & "Orvane\Velmar Distributed\CurrentVersion\"
+Dim LiteSettings: LiteSettings = Software & "Orvane\Velmar Distributed Lite\CurrentVersion\"
+Dim NetRoot: NetRoot = Software & "Microsoft\NET Framework Setup\NDP\"
 ' RegRead cannot enumerate (and WMI's StdRegProv methods fail under Wine), so
 ' a script probes the version keys it knows of.
 Dim NetKeys: NetKeys = Array("v1.1.4322", "v2.0.50727", "v3.0", "v3.5", "v4\Client", "v4\Full")
-Const Viewer = "HKCR\CLSID\{6E2B8D34-5F1C-4A79-B3E8-0D4C7A2F9E51}\LocalServer32\"
-Const ViewerLite = "HKCR\CLSID\{2F9C4E71-8D3A-4B6E-9C05-7A1E4D8B3F62}\LocalServer32\"
+Dim Viewer: Viewer = Classes & "CLSID\{6E2B8D34-5F1C-4A79-B3E8-0D4C7A2F9E51}\LocalServer32\"
+Dim ViewerLite: ViewerLite = Classes & "CLSID\{2F9C4E71-8D3A-4B6E-9C05-7A1E4D8B3F62}\LocalServer32\"
 
 Dim shell, wmi, files, info, errors
 Dim memory, is64, flag, net, viewerType, version, status

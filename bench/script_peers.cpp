@@ -1,6 +1,9 @@
 // The peer comparison: a VBScript that gathers the same facts with WMI and
 // WScript.Shell.RegRead, against one that asks the component; both run by
 // the platform's cscript, timed inside (Timer over N iterations) and whole.
+// Then the readiness report as management tools run it: one whole process of
+// readiness_report.exe against one whole cscript process of the JScript
+// report and of the WMI peer.
 #include "bench/benchmarks.h"
 
 #include <algorithm>
@@ -56,6 +59,24 @@ ScriptRun RunScript(const wchar_t* mode, int iterations)
     return run;
 }
 
+// The report, JSON on standard output, as a management tool starts it.
+const std::wstring kReportProgram =
+    L"\"" + std::wstring(TRIVELD_BENCH_REPORT_PROGRAM) + L"\" /json";
+const std::wstring kReportScript =
+    L"cscript.exe //nologo \"" + std::wstring(TRIVELD_BENCH_REPORT_SCRIPT) + L"\" /json";
+
+// One whole process: its wall time, and whether it ended READY (exit 0).
+struct WholeRun {
+    double microseconds = 0;
+    bool ready = false;
+};
+
+WholeRun RunWhole(const std::wstring& commandLine)
+{
+    const ChildRun child = RunChild(commandLine);
+    return {child.wallMicroseconds, child.started && child.exitCode == 0};
+}
+
 double Median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -87,11 +108,19 @@ void BenchScriptPeers(ResultsTable& table)
     std::vector<ScriptRun> componentRuns;
     std::vector<double> peerWhole;
     std::vector<double> componentWhole;
+    std::vector<double> programWhole;
+    std::vector<double> reportScriptWhole;
+    bool reportsReady = true;
     for (int run = 0; run < kRuns; ++run) {
         peerRuns.push_back(RunScript(L"wmi", kPeerIterations));
         componentRuns.push_back(RunScript(L"component", kComponentIterations));
         peerWhole.push_back(RunChild(ScriptCommand(L"wmi", 1)).wallMicroseconds);
         componentWhole.push_back(RunChild(ScriptCommand(L"component", 1)).wallMicroseconds);
+        const WholeRun program = RunWhole(kReportProgram);
+        const WholeRun script = RunWhole(kReportScript);
+        programWhole.push_back(program.microseconds);
+        reportScriptWhole.push_back(script.microseconds);
+        reportsReady = reportsReady && program.ready && script.ready;
     }
     const ScriptRun peer = MedianRun(peerRuns);
     const ScriptRun component = MedianRun(componentRuns);
@@ -120,4 +149,19 @@ void BenchScriptPeers(ResultsTable& table)
                std::string(peerProcess > componentProcess ? "component faster; "
                                                           : "component SLOWER; ") +
                    runs + "; process start, WMI connection, the answers, exit"});
+
+    table.Section("The readiness report as management tools run it: whole processes (vs = "
+                  "readiness_report.exe /json; target: the program is faster)");
+    const double program = Median(programWhole);
+    const std::string ready = reportsReady ? "" : "a report did NOT end READY; ";
+    table.Row({"readiness_report.exe /json, whole process", Micro(program), "", "", "",
+               ready + runs + "; process start, CoCreateInstance, the answers, JSON, exit"});
+    const double script = Median(reportScriptWhole);
+    table.Row({"readiness_report.js /json, whole cscript process", Micro(script), "",
+               Micro(program), Fixed(script / program, 2),
+               std::string(script > program ? "program faster; " : "program SLOWER; ") + runs});
+    table.Row({"WMI + RegRead script, whole cscript process", Micro(peerProcess), "",
+               Micro(program), Fixed(peerProcess / program, 2),
+               std::string(peerProcess > program ? "program faster; " : "program SLOWER; ") +
+                   runs + "; the facts only, no verdict"});
 }

@@ -18,10 +18,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # allocated on first use and never freed: every load and unload of the DLL
 # leaked four heap blocks. The component itself uses no C++ threads.
 set(TRIVELD_PRODUCT_LINKER /usr/bin/i686-w64-mingw32-g++-win32)
-# Where the DLL is mapped unless taken (fixed: the driver's automatic base
+# Where the DLL and the report program are mapped unless taken (fixed: the driver's automatic base
 # derives from the output path). NO_SEH: nothing in the image registers a
 # structured exception handler (no write to fs:[0]; C++ exceptions unwind
 # through DWARF tables), which is what lets scanners' SafeSEH rule pass without
 # a SafeSEH table.
-set(TRIVELD_IMAGE_BASE 0x10000000)
+set(TRIVELD_DLL_IMAGE_BASE 0x10000000)
+set(TRIVELD_PROGRAM_IMAGE_BASE 0x400000)
 set(TRIVELD_ARCH_LINK_OPTIONS -Wl,--enable-stdcall-fixup -Wl,--no-seh)

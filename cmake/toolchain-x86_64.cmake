@@ -17,9 +17,10 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine_run.sh)
 # As for the 32-bit product: the win32-thread-model runtime, whose unwinder
 # takes no winpthread mutexes, and 28 KB less.
 set(TRIVELD_PRODUCT_LINKER /usr/bin/x86_64-w64-mingw32-g++-win32)
-# Fixed, above 4 GB, as high-entropy ASLR expects of a 64-bit image. Its C++
+# Fixed (the DLL's and the report program's), above 4 GB, as high-entropy ASLR expects of a 64-bit image. Its C++
 # exceptions unwind through SEH tables of its own (.pdata/.xdata): no NO_SEH.
-set(TRIVELD_IMAGE_BASE 0x180000000)
+set(TRIVELD_DLL_IMAGE_BASE 0x180000000)
+set(TRIVELD_PROGRAM_IMAGE_BASE 0x140000000)
 set(TRIVELD_ARCH_LINK_OPTIONS)
 # The test programs that link the component's code take it compiled once more
 # with undefined-behaviour traps and the library's assertions; the programs

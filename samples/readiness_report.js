@@ -56,8 +56,9 @@ function viewerName(type) {
 
 // --- Options ---
 
+// Any number of digits: leading zeros are allowed.
 function parseMebibytes(text) {
-    if (!/^[0-9]{1,10}$/.test(text) || Number(text) > 2147483647) {
+    if (!/^[0-9]+$/.test(text) || Number(text) > 2147483647) {
         throw new UsageError("/minmemory needs a whole number of MiB, not '" + text + "'");
     }
     return Number(text);
@@ -106,7 +107,7 @@ function readAnswers(info, writeBack) {
     if (writeBack && answers.DoNotUpgradeTo64.ok) {
         var flag = answers.DoNotUpgradeTo64.value;
         answers.DoNotUpgradeTo64Write =
-            ask(function () { info.DoNotUpgradeTo64 = flag; return flag; });
+            ask(function () { info.DoNotUpgradeTo64 = flag; return true; });
     }
     answers.NetVersion = ask(function () { return info.NetVersion; });
     answers.ViewerType = ask(function () { return info.ViewerType; });
@@ -277,8 +278,10 @@ function printJson(answers, problems) {
     for (var i = 0; i < reportedMembers.length; ++i) {
         report[reportedMembers[i]] = jsonAnswer(answers[reportedMembers[i]]);
     }
-    if (answers.DoNotUpgradeTo64Write != null) {
-        report.DoNotUpgradeTo64Write = jsonAnswer(answers.DoNotUpgradeTo64Write);
+    // The write's value is whether it worked: false, not null, when it failed.
+    var write = answers.DoNotUpgradeTo64Write;
+    if (write != null) {
+        report.DoNotUpgradeTo64Write = { value: write.ok, hresult: hex(write.hresult) };
     }
     report.verdict = problems.length == 0 ? "READY" : "NOT READY";
     report.problems = problems;

@@ -45,13 +45,20 @@ Sub UsageError(message)
     Err.Raise usageErrorNumber, "readiness_report.vbs", message
 End Sub
 
+' Any number of digits: the leading zeros go first, so that CDbl sees ten
+' digits at most.
 Sub ParseMinMemory(text)
-    If Not IsDigits(text) Or Len(text) > 10 Then
+    Dim number
+    number = text
+    Do While Len(number) > 1 And Left(number, 1) = "0"
+        number = Mid(number, 2)
+    Loop
+    If Not IsDigits(number) Or Len(number) > 10 Then
         UsageError "/minmemory needs a whole number of MiB, not '" & text & "'"
-    ElseIf CDbl(text) > 2147483647 Then
+    ElseIf CDbl(number) > 2147483647 Then
         UsageError "/minmemory needs a whole number of MiB, not '" & text & "'"
     End If
-    minMemory = CLng(text)
+    minMemory = CLng(number)
 End Sub
 
 ' Microsoft's documented minimum "Release" value of each .NET Framework from

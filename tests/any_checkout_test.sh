@@ -1,10 +1,10 @@
 #!/bin/bash
 # The product of one architecture built from a copy of the sources below a
 # folder whose name has a space, an apostrophe, brackets and a non-ASCII
-# letter, under a UTF-8 locale other than C: the DLL must be byte for byte the
-# main build's. The i686 run also packages it: the package's InprocServer32
-# must name the installed file, and the package, made without a certificate,
-# says so and is not signed.
+# letter, under a UTF-8 locale other than C: the DLL and the report program
+# must be byte for byte the main build's. The i686 run also packages it: the
+# package's InprocServer32 must name the installed file, and the package,
+# made without a certificate, says so and is not signed.
 # Usage: any_checkout_test.sh SOURCE_DIR BUILD_DIR ARCH (the main build of ARCH)
 set -u
 shopt -s dotglob
@@ -32,9 +32,11 @@ done
 
 cmake -S "$checkout" -B "$copy_build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$checkout/cmake/toolchain-$arch.cmake" >/dev/null || stop "configure"
-cmake --build "$copy_build" --target Triveld -j "$(nproc)" >/dev/null || stop "build"
-cmp "$build_dir/Triveld.dll" "$copy_build/Triveld.dll" ||
-    fail "the DLL differs from $build_dir/Triveld.dll"
+cmake --build "$copy_build" --target Triveld readiness_report -j "$(nproc)" >/dev/null ||
+    stop "build"
+for image in Triveld.dll samples/readiness_report.exe; do
+    cmp "$build_dir/$image" "$copy_build/$image" || fail "$image differs from $build_dir/$image"
+done
 [ "$arch" = i686 ] || exit $((failures > 0))
 
 # The 32-bit package alone, unsigned (the program is the main build's).

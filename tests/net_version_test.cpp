@@ -305,6 +305,14 @@ TEST_F(NetVersionTest, ZeroByteVersionIsEmpty)
     ExpectQuietly(L"4.8.1.0;528040");
 }
 
+TEST_F(NetVersionTest, FinishedKeyWithoutVersionIsNoCandidate)
+{
+    // Its release would beat the one found below v4, which has the same major.minor.
+    Key("v4\\Full", "0.0.0.1", 1, -1, 528040);
+    Key("v5", "0", 1, 0, 533320);
+    ExpectQuietly(L"0.0.0.1;528040");
+}
+
 TEST_F(NetVersionTest, EmptyRootAnswersZero)
 {
     CreateKeyPath(registry_.MachineRoot(), kRoot);

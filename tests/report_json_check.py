@@ -2,8 +2,12 @@
 for samples_test.sh. The document to check comes on standard input.
 
   report_json_check.py report TABLE            the /json report equals the table
-  report_json_check.py verdict EXIT [PATTERN]  verdict of that exit code; a NOT
-                                               READY one has one problem, matching
+  report_json_check.py row EXIT EXAMPLE CHANGES PROBLEMS
+                                               a workstation table row's report:
+                                               the example's answers but for the
+                                               changes (MEMBER:VALUE[@HRESULT]
+                                               words), the verdict of that exit
+                                               code and those problems ("; ")
   report_json_check.py encoder                 report_json_test.js's lines
 Exits 1 with the reasons on a mismatch."""
 import json
@@ -36,14 +40,12 @@ def table_value(name, text):
     if name == "DoNotUpgradeTo64":
         return {"set": True, "clear": False}[text]
     if name == "DoNotUpgradeTo64Write":
-        return True if text == "written" else None
+        return text == "written"
     return text
 
 
-def check_report(table, document):
+def check_header(report):
     errors = []
-    report = json.loads(document)
-    rows = table_rows(table)
     if report.get("schema") != 1:
         errors.append("schema %r" % report.get("schema"))
     computer = report.get("computer")
@@ -51,6 +53,13 @@ def check_report(table, document):
         errors.append("computer %r" % computer)
     if not re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ", str(report.get("time"))):
         errors.append("time %r" % report.get("time"))
+    return errors
+
+
+def check_report(table, document):
+    report = json.loads(document)
+    rows = table_rows(table)
+    errors = check_header(report)
     for name in MEMBERS + ["DoNotUpgradeTo64Write"]:
         result, text = rows[name]
         expected = {"value": table_value(name, text), "hresult": "0x00000000"}
@@ -61,14 +70,34 @@ def check_report(table, document):
     return errors
 
 
-def check_verdict(exit_code, pattern, document):
+def answers_of(words):
+    """MEMBER:VALUE[@HRESULT] words -> {MEMBER: {"value": VALUE, "hresult": HRESULT}}."""
+    answers = {}
+    for word in words.split():
+        name, _, rest = word.partition(":")
+        value, _, hresult = rest.partition("@")
+        answers[name] = {"value": json.loads(value), "hresult": hresult or "0x00000000"}
+    return answers
+
+
+def check_row(exit_code, example, changes, problems, document):
     report = json.loads(document)
-    verdict, problems = report.get("verdict"), report.get("problems")
-    if exit_code == "0":
-        return [] if verdict == "READY" and problems == [] else ["READY expected: %r" % report]
-    if verdict != "NOT READY" or len(problems) != 1 or not re.search(pattern, problems[0]):
-        return ["NOT READY with one problem /%s/ expected: %r" % (pattern, report)]
-    return []
+    errors = check_header(report)
+    expected = answers_of(example)
+    expected.update(answers_of(changes))
+    members = MEMBERS + ["DoNotUpgradeTo64Write"]
+    for name in members:
+        if report.get(name) != expected.get(name):
+            errors.append("%s: %r, expected %r" % (name, report.get(name), expected.get(name)))
+    order = ["schema", "computer", "time"] + [name for name in members if name in expected]
+    if list(report) != order + ["verdict", "problems"]:
+        errors.append("members %r" % list(report))
+    verdict = "READY" if exit_code == "0" else "NOT READY"
+    listed = problems.split("; ") if problems else []
+    if report.get("verdict") != verdict or report.get("problems") != listed:
+        errors.append("verdict %r, problems %r; expected %r, %r"
+                      % (report.get("verdict"), report.get("problems"), verdict, listed))
+    return errors
 
 
 def check_encoder(document):
@@ -101,8 +130,8 @@ def main():
     try:
         if sys.argv[1] == "report":
             errors = check_report(sys.argv[2], document)
-        elif sys.argv[1] == "verdict":
-            errors = check_verdict(sys.argv[2], sys.argv[3] if len(sys.argv) > 3 else "", document)
+        elif sys.argv[1] == "row":
+            errors = check_row(*sys.argv[2:6], document)
         else:
             errors = check_encoder(document)
     except (ValueError, KeyError) as error:

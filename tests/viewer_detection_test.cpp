@@ -277,7 +277,9 @@ TEST_F(ViewerDetection, QuotedPathWithSpacesIsUnquoted)
 TEST_F(ViewerDetection, SameExecutableUnderBothClassesIsTheLiteEdition)
 {
     files_.MakeDirectory(L"Velmar Viewer");
-    const std::wstring viewer = files_.Copy(VIEWER_VERSIONED_PATH, L"Velmar Viewer\\Velmar D.exe");
+    // Every letter, in one case here and in the other below.
+    const std::wstring viewer =
+        files_.Copy(VIEWER_VERSIONED_PATH, L"Velmar Viewer\\abcdefghijklmnopqrstuvwxyz.exe");
     RegisterFirst(L"\"" + viewer + L"\"");
     RegisterSecond(AsciiUpper(viewer));
     ExpectViewerType(2, viewer);
