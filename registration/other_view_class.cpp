@@ -1,6 +1,6 @@
 #include "registration/other_view_class.h"
 
-#include <cwchar>
+#include <string>
 
 #include "registration/narrow_text.h"
 #include "service/product_bitness.h"
@@ -11,38 +11,27 @@ namespace {
 // "{...}" and its terminator.
 constexpr int kClassTextCapacity = 39;
 
-// HKEY_CLASSES_ROOT\CLSID\{...}\InprocServer32 and its terminator.
-constexpr size_t kServerPathCapacity = 6 + kClassTextCapacity + 15;
-
-bool ServerKeyPath(REFCLSID classId, wchar_t (&path)[kServerPathCapacity])
-{
-    std::wcscpy(path, L"CLSID\\");
-    if (StringFromGUID2(classId, path + 6, kClassTextCapacity) == 0) {
-        return false;
-    }
-    std::wcscat(path, L"\\InprocServer32");
-    return true;
-}
-
 } // namespace
 
 bool OtherViewRegistersClass(REFCLSID classId, HMODULE module)
 {
-    wchar_t path[kServerPathCapacity];
-    if (!OtherProductViewExists() || !ServerKeyPath(classId, path)) {
+    wchar_t classText[kClassTextCapacity];
+    NarrowText name;
+    if (!OtherProductViewExists() || StringFromGUID2(classId, classText, kClassTextCapacity) == 0 ||
+        !name.Assign(classText)) {
         return false;
     }
-    HKEY server = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path, 0, KEY_QUERY_VALUE | kOtherProductView,
-                      &server) != ERROR_SUCCESS) {
+    const std::string path = std::string("CLSID\\") + name.Get() + "\\InprocServer32";
+    RegistryKey server;
+    if (server.OpenKey(HKEY_CLASSES_ROOT, path.c_str(), KEY_QUERY_VALUE | kOtherProductView) !=
+        ERROR_SUCCESS) {
         return false;
     }
     wchar_t registered[MAX_PATH + 1] = {};
     DWORD size = MAX_PATH * sizeof(wchar_t);
     DWORD type = 0;
-    const LONG read = RegQueryValueExW(server, nullptr, nullptr, &type,
+    const LONG read = RegQueryValueExW(server.Handle(), nullptr, nullptr, &type,
                                        reinterpret_cast<BYTE*>(registered), &size);
-    RegCloseKey(server);
     wchar_t own[MAX_PATH + 1] = {};
     const DWORD length = GetModuleFileNameW(module, own, MAX_PATH + 1);
     // A server that cannot be read or compared is still some registration of
