@@ -1,6 +1,6 @@
 #include "registration/other_view_class.h"
 
-#include <string>
+#include <cstring>
 
 #include "registration/narrow_text.h"
 #include "service/product_bitness.h"
@@ -11,19 +11,35 @@ namespace {
 // "{...}" and its terminator.
 constexpr int kClassTextCapacity = 39;
 
+// CLSID\{...}\InprocServer32 and its terminator.
+constexpr size_t kServerPathCapacity = 6 + kClassTextCapacity + 15;
+
+// Fixed buffers rather than std::string: the DLL links no string code of the
+// C++ library.
+bool ServerKeyPath(REFCLSID classId, char (&path)[kServerPathCapacity])
+{
+    wchar_t classText[kClassTextCapacity];
+    NarrowText name;
+    if (StringFromGUID2(classId, classText, kClassTextCapacity) == 0 || !name.Assign(classText) ||
+        name.Length() != kClassTextCapacity - 1) {
+        return false;
+    }
+    std::strcpy(path, "CLSID\\");
+    std::strcat(path, name.Get());
+    std::strcat(path, "\\InprocServer32");
+    return true;
+}
+
 } // namespace
 
 bool OtherViewRegistersClass(REFCLSID classId, HMODULE module)
 {
-    wchar_t classText[kClassTextCapacity];
-    NarrowText name;
-    if (!OtherProductViewExists() || StringFromGUID2(classId, classText, kClassTextCapacity) == 0 ||
-        !name.Assign(classText)) {
+    char path[kServerPathCapacity];
+    if (!OtherProductViewExists() || !ServerKeyPath(classId, path)) {
         return false;
     }
-    const std::string path = std::string("CLSID\\") + name.Get() + "\\InprocServer32";
     RegistryKey server;
-    if (server.OpenKey(HKEY_CLASSES_ROOT, path.c_str(), KEY_QUERY_VALUE | kOtherProductView) !=
+    if (server.OpenKey(HKEY_CLASSES_ROOT, path, KEY_QUERY_VALUE | kOtherProductView) !=
         ERROR_SUCCESS) {
         return false;
     }
