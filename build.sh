@@ -40,6 +40,19 @@ need_root() {
     fi
 }
 
+# apt_get ARGUMENTS...: apt-get, tried again a few times, since a Debian mirror
+# in the middle of a sync serves index files of the wrong size for a while.
+apt_get() {
+    local attempt
+    for attempt in 1 2 3 4 5; do
+        apt-get "$@" && return 0
+        [ "$attempt" -eq 5 ] && break
+        say "apt-get $1 failed; trying again in 30 s"
+        sleep 30
+    done
+    return 1
+}
+
 installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
 }
@@ -55,8 +68,8 @@ debian_packages() {
     say "installing ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    apt_get update -qq
+    apt_get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
 runs_32bit() {
@@ -81,9 +94,9 @@ install_backport() {
         printf '%s\n' 'Types: deb' 'URIs: http://deb.debian.org/debian' \
             'Suites: bookworm-backports' 'Components: main' \
             'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' >"$sources"
-        apt-get update -qq
+        apt_get update -qq
     fi
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    DEBIAN_FRONTEND=noninteractive apt_get install -y -qq --no-install-recommends \
         -t bookworm-backports "$1" >/dev/null
 }
 
