@@ -35,9 +35,12 @@ vbs_report=$(windows_path "$source_dir/samples/readiness_report.vbs")
 exe_report=$(windows_path "$build_dir/samples/readiness_report.exe")
 errors_file=$prefix-errors.txt
 provision_example "$prefix" "$i686_build_dir" || fail "regedit"
-# The executable without version information that a table row registers.
+# The executables without version information, and with a version resource
+# that holds no version number, that table rows register.
 cp "$i686_build_dir/tests/viewer_fixture_unversioned.exe" \
     "$prefix/drive_c/Program Files/Orvane/Velmar Distributed/Unversioned.exe" || fail "copy"
+cp "$i686_build_dir/tests/viewer_fixture_no_fixed_info.exe" \
+    "$prefix/drive_c/Program Files/Orvane/Velmar Distributed/VersionWithoutNumber.exe" || fail "copy"
 run "$regsvr32" /s "$(windows_path "$build_dir/Triveld.dll")" || fail "regsvr32 exit code $?"
 
 # report_run CLIENT [OPTIONS...]: sets `output` (standard output), `errors`
@@ -137,12 +140,14 @@ memory beyond the largest||/minmemory:2147483648|3||/minmemory needs a whole num
 memory negative||/minmemory:-1|3||/minmemory needs a whole number of MiB, not '-1'
 memory with an exponent||/minmemory:1e3|3||/minmemory needs a whole number of MiB, not '1e3'
 memory not a number||/minmemory:abc|3||/minmemory needs a whole number of MiB, not 'abc'
+memory empty||/minmemory:|3||/minmemory needs a whole number of MiB, not ''
 .NET version unknown||/minnet:4.9|3||/minnet knows 2.0, 3.0, 3.5 and 4.5 to 4.8.1, not '4.9'
 unknown option||/fast|3||unknown option '/fast'
 .NET 4.8 against 3.5||/minnet:3.5|0||
 no viewer|[-{first}]\n[-{second}]||1|ViewerType:0 ViewerVersion:null@0x800700A1 GetLastClientInstallStatus:null@0x80070002|no viewer installed
 viewer executable missing|[{first}\LocalServer32]\n@="{viewer}\\Missing.exe"||1|ViewerType:0 ViewerVersion:null@0x800700A1 GetLastClientInstallStatus:null@0x80070002|no viewer installed
 no version information|[{first}\LocalServer32]\n@="{viewer}\\Unversioned.exe"\n[{second}\LocalServer32]\n@="{viewer}\\unversioned.exe"||1|ViewerVersion:null@0x80070714|viewer version unreadable
+no version number|[{first}\LocalServer32]\n@="{viewer}\\VersionWithoutNumber.exe"\n[{second}\LocalServer32]\n@="{viewer}\\versionwithoutnumber.exe"||1|ViewerVersion:""|viewer version unreadable
 Velmar Distributed only|[-{second}]\n{distributed}\n"LastInstallStatus"=dword:00000000||0|ViewerType:1|
 no installation status|{lite}\n"LastInstallStatus"=-||1|GetLastClientInstallStatus:null@0x80070002|no viewer installation status
 installation status 5|{lite}\n"LastInstallStatus"=dword:00000005||1|GetLastClientInstallStatus:5|last viewer installation ended with status 5
