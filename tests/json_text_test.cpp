@@ -74,6 +74,8 @@ TEST(NumberText, DecimalAndHexadecimal)
     EXPECT_EQ(L"80070643", HexText(0x80070643ul, 8));
     EXPECT_EQ(L"00E9", HexText(0xE9, 4));
     EXPECT_EQ(L"FFFF", HexText(0xFFFF, 4));
+    // The width is a minimum: no digit is ever cut.
+    EXPECT_EQ(L"12345", HexText(0x12345, 4));
 }
 
 } // namespace
