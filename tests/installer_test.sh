@@ -226,8 +226,10 @@ verify_signature() {
 # no_outputs DIR LABEL: DIR holds no output of make_package.py.
 no_outputs() {
     local left
-    left=$(find "$1" -path "$1/package-work" -prune -o -type f -print 2>/dev/null)
-    [ -z "$left" ] || fail "$2 left $left"
+    # Relative paths: find's -path takes a pattern, and a checkout's path may
+    # hold brackets.
+    left=$(cd "$1" 2>/dev/null && find . -path ./package-work -prune -o -type f -print)
+    [ -z "$left" ] || fail "$2 left in $1: $left"
 }
 # wineservers PREFIX: the process ids of the wineservers of PREFIX, found by
 # the server folder that each works in (.../server-DEV-INODE, in hex).

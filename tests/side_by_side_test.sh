@@ -30,11 +30,14 @@ typelib='HKCR\TypeLib\{A4D2F6B8-1C3E-4F57-8B9D-2E6A0C5F1B73}\2.0\0'
 shared=("HKCR\\${progids[0]}" "HKCR\\${progids[1]}" "HKCR\\${progids[2]}" 'HKCR\AppID\Triveld.DLL'
         'HKCR\AppID\{C7E3A915-4B2D-4E8F-A06C-9D1F3B5E2A48}')
 
-# query VIEW KEY [ARGS...]: the key through the reg.exe of that view's kind.
+# query VIEW KEY [ARGS...]: the key through the reg.exe of that view's kind,
+# as UTF-8. reg.exe writes the OEM code page, which Wine takes from the
+# locale: 437 under en_US, whatever the caller's.
 query() {
     local view=$1 key=$2
     shift 2
-    run "${tool[$view]}reg.exe" query "$key" "$@" 2>/dev/null | tr -d '\r'
+    LC_ALL=en_US.UTF-8 run "${tool[$view]}reg.exe" query "$key" "$@" 2>/dev/null |
+        tr -d '\r' | iconv -f CP437 -t UTF-8
 }
 regsvr32() {
     run "${tool[$1]}regsvr32.exe" /s "${@:2}" "${dll[$1]}" || fail "regsvr32 $* ($1-bit)"
