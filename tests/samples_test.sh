@@ -35,8 +35,8 @@ vbs_report=$(windows_path "$source_dir/samples/readiness_report.vbs")
 exe_report=$(windows_path "$build_dir/samples/readiness_report.exe")
 errors_file=$prefix-errors.txt
 provision_example "$prefix" "$i686_build_dir" || fail "regedit"
-# The executables without version information, and with a version resource
-# that holds no version number, that table rows register.
+# Executables that table rows register: one without version information, one
+# whose version resource holds no version number.
 cp "$i686_build_dir/tests/viewer_fixture_unversioned.exe" \
     "$prefix/drive_c/Program Files/Orvane/Velmar Distributed/Unversioned.exe" || fail "copy"
 cp "$i686_build_dir/tests/viewer_fixture_no_fixed_info.exe" \
