@@ -1,7 +1,5 @@
 #include "registration/other_view_class.h"
 
-#include <cstring>
-
 #include "registration/narrow_text.h"
 #include "service/product_bitness.h"
 #include "service/registry_key.h"
@@ -14,20 +12,15 @@ constexpr int kClassTextCapacity = 39;
 // CLSID\{...}\InprocServer32 and its terminator.
 constexpr size_t kServerPathCapacity = 6 + kClassTextCapacity + 15;
 
-// Fixed buffers rather than std::string: the DLL links no string code of the
-// C++ library.
+// A fixed buffer rather than std::string: the DLL links no string code of the
+// C++ library. The class text is ASCII.
 bool ServerKeyPath(REFCLSID classId, char (&path)[kServerPathCapacity])
 {
     wchar_t classText[kClassTextCapacity];
-    NarrowText name;
-    if (StringFromGUID2(classId, classText, kClassTextCapacity) == 0 || !name.Assign(classText) ||
-        name.Length() != kClassTextCapacity - 1) {
+    if (StringFromGUID2(classId, classText, kClassTextCapacity) == 0) {
         return false;
     }
-    std::strcpy(path, "CLSID\\");
-    std::strcat(path, name.Get());
-    std::strcat(path, "\\InprocServer32");
-    return true;
+    return wsprintfA(path, "CLSID\\%ls\\InprocServer32", classText) > 0;
 }
 
 } // namespace
